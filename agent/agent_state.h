@@ -1,0 +1,87 @@
+// Process-wide agent state: every variable the handlers share, and the
+// constants more than one file needs. One thread touches all of it.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+#include "wusb/wusb.h"
+
+// ---- Messages and timers ---------------------------------------------------
+constexpr UINT WM_WUSB_NOTIFY = WM_APP + 100;        // from the client library
+constexpr UINT WM_TRAY_NOTIFY = WM_APP + 300;        // from the tray icon
+constexpr UINT_PTR IDT_SERVER_CHECK = 33268;         // periodic check
+constexpr UINT_PTR IDT_DELAY_IMPORT = 33468;         // one-shot delayed import
+constexpr UINT SERVER_CHECK_MS = 5000;
+constexpr UINT DELAY_IMPORT_MS = 3000;
+constexpr DWORD SHUTDOWN_PAUSE_MS = 3000;            // library stays open this long after the loop
+
+// The library's open call: notification message, then two fixed arguments.
+constexpr int WUSB_OPEN_ARG3 = 3000;
+constexpr int WUSB_OPEN_ARG4 = 0;
+constexpr int MAX_SERVERS = 8;                       // capacity of g_servers
+
+// ---- Buffer sizes ----------------------------------------------------------
+constexpr int TRACE_SIZE = 2048;
+constexpr int APP_PATH_SIZE = 260;                   // MAX_PATH-sized path buffers
+constexpr int CLASS_NAME_SIZE = 100;
+constexpr int DEVICE_URL_SIZE = 128;
+constexpr int DEVICE_MENU_SIZE = 64;
+constexpr int LANG_CODE_SIZE = 10;
+constexpr int LANG_NAME_SIZE = 50;
+
+// Connect item states (g_nConnectItem).
+constexpr int CONNECT_ITEM_POOR_SIGNAL = 0;
+constexpr int CONNECT_ITEM_CONNECTED = 1;
+constexpr int CONNECT_ITEM_OCCUPIED = 2;
+constexpr int CONNECT_ITEM_NO_DEVICE = 3;
+constexpr int CONNECT_ITEM_FREE = 4;
+
+// Presented statuses (g_nStatus); 0 until the first presentation.
+constexpr int STATUS_NONE = 0;
+constexpr int STATUS_NO_DEVICE = 2;
+constexpr int STATUS_DISCONNECTED = 3;
+constexpr int STATUS_OCCUPIED = 4;
+constexpr int STATUS_CONNECTED = 5;
+
+// ---- Texts -----------------------------------------------------------------
+// Every user-visible word, filled from the current language file.
+struct LangText {
+    char t1[50], t2[50], t3[50], t4[50], t5[50], t6[50];
+    char msg1[256], msg2[256], msg3[256];
+    char msg4[30], msg5[30], msg6[30];
+    char tip1[256], tip2[256], tip3[256], tip4[256];
+    char M1[50], M2[50], M3[50], M4[50], M5[50], M6[50], M7[50], M8[50];
+};
+
+// ---- AgentState ------------------------------------------------------------
+extern volatile LONG g_bWantConnect;   // interlocked writes only
+extern int g_bNeedScan;
+extern int g_bShowIdle;
+extern int g_bStartWithWindows;
+extern int g_nConnectItem;
+extern int g_bPoorSignalNotice;
+extern volatile LONG g_bConnected;     // interlocked writes only
+extern int g_nServerNum;
+extern int g_bNoticeShown;
+extern int g_bImportPending;
+extern int g_nStatus;
+extern int g_bDeviceAccepted;
+extern int g_bit_rate;
+extern char g_szDeviceUrl[DEVICE_URL_SIZE];
+extern char g_szDeviceMenu[DEVICE_MENU_SIZE];
+extern _WUSB_SERVER g_servers[MAX_SERVERS];
+extern char g_szAppDir[APP_PATH_SIZE];
+extern char g_szSettingIni[APP_PATH_SIZE];
+extern int g_nLangCount;
+extern char** g_ppLangNames;
+extern char** g_ppLangCodes;
+extern int g_nCurLang;
+extern LangText g_text;
+extern NOTIFYICONDATAA g_nid;
+extern HINSTANCE g_hInst;
+extern HWND g_hAboutDlg;
+extern HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
+extern CRITICAL_SECTION g_csServer;
+extern char g_szTrace[TRACE_SIZE];
+
+// Formats like printf into g_szTrace (always terminated) and sends it to the debugger.
+void Trace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));

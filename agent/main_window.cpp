@@ -1,0 +1,59 @@
+// The hidden main window: every event of the agent arrives here and is handed on.
+#include "main_window.h"
+#include "agent_state.h"
+#include "connection.h"
+#include "../ui/tray_icon.h"
+#include "../ui/tray_menu.h"
+#include "../res/resource.h"
+
+ATOM RegisterMainWindowClass(HINSTANCE hInstance, const char* pszClass)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_APP));
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));   // IDC_ARROW
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = pszClass;
+    return RegisterClassExA(&wc);
+}
+
+static LRESULT OnDestroy()
+{
+    PostQuitMessage(0);
+    return 0;
+}
+
+// The icon opens the menu on the press of either button (and on the keyboard's menu key).
+static LRESULT OnTrayNotify(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (lParam) {
+    case WM_CONTEXTMENU:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        ShowTrayMenu(hWnd);
+        return 0;
+    default:
+        return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    // Registered messages have no fixed number, so they cannot be a case label.
+    if (g_uTaskbarCreatedMsg != 0 && uMsg == g_uTaskbarCreatedMsg) {
+        OnTaskbarCreated(hWnd);
+        return 0;
+    }
+    switch (uMsg) {
+    case WM_DESTROY:        return OnDestroy();
+    case WM_COMMAND:        OnCommand(hWnd, wParam); return 0;
+    case WM_TIMER:          OnTimer(hWnd, wParam); return 0;
+    case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
+    case WM_WUSB_NOTIFY:    OnWUSBNotify(hWnd); return 0;
+    case WM_TRAY_NOTIFY:    return OnTrayNotify(hWnd, uMsg, wParam, lParam);
+    default:                return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    }
+}

@@ -1,0 +1,99 @@
+// Run-time binding of wusb.dll, and callers that stand in for an unbound library.
+#include "wusb.h"
+#include <cstdio>
+
+WusbLibrary g_wusb;
+
+static FARPROC BindExport(HMODULE hModule, const char* pszName)
+{
+    return GetProcAddress(hModule, pszName);
+}
+
+int BindWusbLibrary(const char* pszFolder)
+{
+    UnbindWusbLibrary();
+    // Always by full path: the DLL search path could hand us a planted copy.
+    char szPath[MAX_PATH];
+    int nLen = snprintf(szPath, sizeof(szPath), "%s\\wusb.dll", pszFolder);
+    if (nLen < 0 || nLen >= (int)sizeof(szPath))
+        return 0;
+    HMODULE hModule = LoadLibraryA(szPath);
+    if (!hModule)
+        return 0;
+
+    WusbLibrary lib = {};
+    lib.hModule = hModule;
+    lib.pfnOpen = (PFN_WUSBOpen)BindExport(hModule, WUSB_EXPORT_OPEN);
+    lib.pfnClose = (PFN_WUSBVoid)BindExport(hModule, WUSB_EXPORT_CLOSE);
+    lib.pfnManualScan = (PFN_WUSBVoid)BindExport(hModule, WUSB_EXPORT_MANUAL_SCAN);
+    lib.pfnGetServerList = (PFN_WUSBGetServerList)BindExport(hModule, WUSB_EXPORT_GET_SERVER_LIST);
+    lib.pfnImportDevice = (PFN_WUSBServerDevice)BindExport(hModule, WUSB_EXPORT_IMPORT_DEVICE);
+    lib.pfnUnimportDevice = (PFN_WUSBServerDevice)BindExport(hModule, WUSB_EXPORT_UNIMPORT_DEVICE);
+    lib.pfnDoPerformanceTest = (PFN_WUSBServerDevice)BindExport(hModule, WUSB_EXPORT_DO_PERFORMANCE_TEST);
+    lib.pfnGetPerformanceResult = (PFN_WUSBServer)BindExport(hModule, WUSB_EXPORT_GET_PERFORMANCE_RESULT);
+    lib.pszComputerName = (char*)BindExport(hModule, WUSB_EXPORT_COMPUTER_NAME);
+
+    // A library missing any export is treated as one that failed to open.
+    if (!lib.pfnOpen || !lib.pfnClose || !lib.pfnManualScan || !lib.pfnGetServerList ||
+        !lib.pfnImportDevice || !lib.pfnUnimportDevice || !lib.pfnDoPerformanceTest ||
+        !lib.pfnGetPerformanceResult || !lib.pszComputerName) {
+        FreeLibrary(hModule);
+        return 0;
+    }
+    g_wusb = lib;
+    return 1;
+}
+
+void UnbindWusbLibrary()
+{
+    if (g_wusb.hModule)
+        FreeLibrary(g_wusb.hModule);
+    g_wusb = WusbLibrary{};
+}
+
+int WUSBOpen(HWND hWnd, unsigned int uMsg, int nArg3, int nArg4)
+{
+    return g_wusb.pfnOpen ? g_wusb.pfnOpen(hWnd, uMsg, nArg3, nArg4) : WUSB_NOT_BOUND;
+}
+
+int WUSBClose()
+{
+    return g_wusb.pfnClose ? g_wusb.pfnClose() : WUSB_NOT_BOUND;
+}
+
+int WUSBManualScan()
+{
+    return g_wusb.pfnManualScan ? g_wusb.pfnManualScan() : WUSB_NOT_BOUND;
+}
+
+int WUSBGetServerList(_WUSB_SERVER* pServers, int nCapacity)
+{
+    // Unbound: no servers, which every caller already handles.
+    return g_wusb.pfnGetServerList ? g_wusb.pfnGetServerList(pServers, nCapacity) : 0;
+}
+
+int WUSBImportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
+{
+    return g_wusb.pfnImportDevice ? g_wusb.pfnImportDevice(dwServerId, dwDeviceId) : WUSB_NOT_BOUND;
+}
+
+int WUSBUnimportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
+{
+    return g_wusb.pfnUnimportDevice ? g_wusb.pfnUnimportDevice(dwServerId, dwDeviceId) : WUSB_NOT_BOUND;
+}
+
+int WUSBDoPerformanceTest(unsigned int dwServerId, unsigned int dwTransferSize)
+{
+    return g_wusb.pfnDoPerformanceTest ? g_wusb.pfnDoPerformanceTest(dwServerId, dwTransferSize)
+                                       : WUSB_NOT_BOUND;
+}
+
+int WUSBGetPerformanceResult(unsigned int dwServerId)
+{
+    return g_wusb.pfnGetPerformanceResult ? g_wusb.pfnGetPerformanceResult(dwServerId) : 0;
+}
+
+const char* WUSBComputerName()
+{
+    return g_wusb.pszComputerName ? g_wusb.pszComputerName : "";
+}

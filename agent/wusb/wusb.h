@@ -1,0 +1,46 @@
+// The agent's view of the client library: a table bound at run time, and
+// thin callers that never go through an absent function.
+#pragma once
+#include "wusb_server.h"
+
+typedef int (*PFN_WUSBOpen)(HWND, unsigned int, int, int);
+typedef int (*PFN_WUSBVoid)(void);
+typedef int (*PFN_WUSBGetServerList)(_WUSB_SERVER*, int);
+typedef int (*PFN_WUSBServerDevice)(unsigned int, unsigned int);
+typedef int (*PFN_WUSBServer)(unsigned int);
+
+struct WusbLibrary {
+    HMODULE hModule;
+    PFN_WUSBOpen pfnOpen;
+    PFN_WUSBVoid pfnClose;
+    PFN_WUSBVoid pfnManualScan;
+    PFN_WUSBGetServerList pfnGetServerList;
+    PFN_WUSBServerDevice pfnImportDevice;
+    PFN_WUSBServerDevice pfnUnimportDevice;
+    PFN_WUSBServerDevice pfnDoPerformanceTest;
+    PFN_WUSBServer pfnGetPerformanceResult;
+    char* pszComputerName;   // exported data, not a function
+};
+
+// Bound table; all null until BindWusbLibrary succeeds. Tests install fakes here.
+extern WusbLibrary g_wusb;
+
+// Value the callers give back when the library is not bound: a failed open.
+constexpr int WUSB_NOT_BOUND = -1;
+
+// Loads wusb.dll by full path from the given folder and binds every export.
+// 1 when all nine were found; 0 otherwise, with the table left all null.
+int BindWusbLibrary(const char* pszFolder);
+// Drops the binding and frees the module.
+void UnbindWusbLibrary();
+
+int WUSBOpen(HWND hWnd, unsigned int uMsg, int nArg3, int nArg4);
+int WUSBClose();
+int WUSBManualScan();
+int WUSBGetServerList(_WUSB_SERVER* pServers, int nCapacity);
+int WUSBImportDevice(unsigned int dwServerId, unsigned int dwDeviceId);
+int WUSBUnimportDevice(unsigned int dwServerId, unsigned int dwDeviceId);
+int WUSBDoPerformanceTest(unsigned int dwServerId, unsigned int dwTransferSize);
+int WUSBGetPerformanceResult(unsigned int dwServerId);
+// This computer's host name as the library knows it; "" when unbound.
+const char* WUSBComputerName();

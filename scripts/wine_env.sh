@@ -1,0 +1,28 @@
+# Sourced: a Wine prefix inside the build tree and an X display (Xvfb when none is set).
+# Expects BUILD_DIR. Safe to source more than once.
+export WINEPREFIX="${WINEPREFIX:-$BUILD_DIR/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEARCH=win64
+
+if [ -z "${DISPLAY:-}" ]; then
+    # Pick a free display number and keep Xvfb for this shell's lifetime.
+    for n in $(seq 91 120); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { XVFB_DISPLAY=":$n"; break; }
+    done
+    Xvfb "$XVFB_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY="$XVFB_DISPLAY"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${XVFB_DISPLAY#:}" ] && break; sleep 0.1; done
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+fi
+wineserver -p >/dev/null 2>&1 </dev/null   # one server for the many short Wine processes
+
+wine_env_cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}

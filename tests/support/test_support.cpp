@@ -1,0 +1,298 @@
+// Helpers shared by the tests: fake library, state reset, trace capture, files, registry.
+#include "test_support.h"
+#include "agent/main_window.h"
+#include "settings/language.h"
+#include "settings/settings.h"
+#include <cstdio>
+#include <cstring>
+
+// ---- Fake client library ---------------------------------------------------
+FakeWusb g_fake;
+
+static void Log(const char* pszName, unsigned int a = 0, unsigned int b = 0)
+{
+    g_fake.calls.push_back(FakeCall{pszName, a, b});
+}
+
+static int FakeOpen(HWND, unsigned int uMsg, int nArg3, int nArg4)
+{
+    Log("WUSBOpen", uMsg, (unsigned)nArg3);
+    (void)nArg4;
+    return g_fake.nOpenResult;
+}
+static int FakeClose() { Log("WUSBClose"); return 0; }
+static int FakeManualScan() { Log("WUSBManualScan"); return 0; }
+static int FakeGetServerList(_WUSB_SERVER* pServers, int nCapacity)
+{
+    Log("WUSBGetServerList", (unsigned)nCapacity);
+    if (g_fake.nServerCount > 0 && nCapacity > 0) {
+        pServers[0] = g_fake.server;
+        pServers[0].pAddress = &g_fake.address;
+    }
+    return g_fake.nServerCount;
+}
+static int FakeImport(unsigned int a, unsigned int b) { Log("WUSBImportDevice", a, b); return 0; }
+static int FakeUnimport(unsigned int a, unsigned int b) { Log("WUSBUnimportDevice", a, b); return 0; }
+static int FakePerfTest(unsigned int a, unsigned int b) { Log("WUSBDoPerformanceTest", a, b); return 0; }
+static int FakePerfResult(unsigned int a)
+{
+    Log("WUSBGetPerformanceResult", a);
+    return g_fake.nPerformanceResult;
+}
+
+void InstallFakeWusb()
+{
+    g_fake = FakeWusb{};
+    g_wusb = WusbLibrary{};
+    g_wusb.pfnOpen = FakeOpen;
+    g_wusb.pfnClose = FakeClose;
+    g_wusb.pfnManualScan = FakeManualScan;
+    g_wusb.pfnGetServerList = FakeGetServerList;
+    g_wusb.pfnImportDevice = FakeImport;
+    g_wusb.pfnUnimportDevice = FakeUnimport;
+    g_wusb.pfnDoPerformanceTest = FakePerfTest;
+    g_wusb.pfnGetPerformanceResult = FakePerfResult;
+    g_wusb.pszComputerName = g_fake.szComputerName;
+}
+
+static void ParseIp(const char* pszIp, unsigned char abAddr[4])
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    sscanf(pszIp, "%u.%u.%u.%u", &a, &b, &c, &d);
+    abAddr[0] = (unsigned char)a; abAddr[1] = (unsigned char)b;
+    abAddr[2] = (unsigned char)c; abAddr[3] = (unsigned char)d;
+}
+
+void FakeSetDevice(int nStatus, unsigned short wVid, unsigned short wPid, unsigned int dwDeviceId,
+                   const char* pszIp, const char* pszHolder)
+{
+    g_fake.nServerCount = 1;
+    g_fake.server = _WUSB_SERVER{};
+    g_fake.server.nDeviceCount = 1;
+    g_fake.server.nStatus = nStatus;
+    g_fake.server.device.wVendorId = wVid;
+    g_fake.server.device.wProductId = wPid;
+    g_fake.server.device.dwDeviceId = dwDeviceId;
+    lstrcpynA(g_fake.server.szFirmware, "2.1.0.7", sizeof(g_fake.server.szFirmware));
+    lstrcpynA(g_fake.server.szHostName, pszHolder ? pszHolder : "", sizeof(g_fake.server.szHostName));
+    g_fake.address = WUSB_ADDRESS{};
+    g_fake.address.nFamily = 2;
+    ParseIp(pszIp, g_fake.address.abAddr);
+}
+
+int FakeCallCount(const char* pszName)
+{
+    int n = 0;
+    for (const FakeCall& call : g_fake.calls)
+        n += call.name == pszName;
+    return n;
+}
+
+unsigned int FakeServerId(const char* pszIp)
+{
+    unsigned char abAddr[4];
+    ParseIp(pszIp, abAddr);
+    unsigned int id;
+    memcpy(&id, abAddr, sizeof(id));
+    return id;
+}
+
+// ---- Agent state -----------------------------------------------------------
+void ResetAgentState()
+{
+    FreeLangLists();
+    g_bWantConnect = 1;
+    g_bNeedScan = 1;
+    g_bShowIdle = 1;
+    g_bStartWithWindows = 1;
+    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
+    g_bPoorSignalNotice = 1;
+    g_bConnected = 0;
+    g_nServerNum = 0;
+    g_bNoticeShown = 0;
+    g_bImportPending = 0;
+    g_nStatus = STATUS_NONE;
+    g_bDeviceAccepted = 0;
+    g_bit_rate = 0;
+    memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
+    memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));
+    memset(g_servers, 0, sizeof(g_servers));
+    memset(g_szAppDir, 0, sizeof(g_szAppDir));
+    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
+    g_nLangCount = 0;
+    g_ppLangNames = nullptr;
+    g_ppLangCodes = nullptr;
+    g_nCurLang = 0;
+    memset(&g_text, 0, sizeof(g_text));
+    memset(&g_nid, 0, sizeof(g_nid));
+    g_hAboutDlg = nullptr;
+    g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
+    memset(g_szTrace, 0, sizeof(g_szTrace));
+    static bool bCsReady = false;   // the lock lives for the whole test process
+    if (!bCsReady) {
+        InitializeCriticalSection(&g_csServer);
+        bCsReady = true;
+    }
+    if (!g_hInst)
+        g_hInst = GetModuleHandleA(nullptr);
+}
+
+// ---- Trace capture ---------------------------------------------------------
+// OutputDebugStringA raises DBG_PRINTEXCEPTION_C; a vectored handler sees it first.
+static std::vector<std::string> s_traceLines;
+static PVOID s_hTraceHandler = nullptr;
+
+static LONG CALLBACK OnDebugPrint(EXCEPTION_POINTERS* pInfo)
+{
+    const EXCEPTION_RECORD* pRec = pInfo->ExceptionRecord;
+    if (pRec->ExceptionCode == 0x40010006 /* DBG_PRINTEXCEPTION_C */ && pRec->NumberParameters >= 2)
+        s_traceLines.emplace_back((const char*)pRec->ExceptionInformation[1]);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TraceCapture::TraceCapture()
+{
+    s_traceLines.clear();
+    s_hTraceHandler = AddVectoredExceptionHandler(1, OnDebugPrint);
+}
+TraceCapture::~TraceCapture()
+{
+    RemoveVectoredExceptionHandler(s_hTraceHandler);
+    s_hTraceHandler = nullptr;
+}
+const std::vector<std::string>& TraceCapture::Lines() const { return s_traceLines; }
+bool TraceCapture::Contains(const std::string& text) const
+{
+    for (const std::string& line : s_traceLines)
+        if (line == text)
+            return true;
+    return false;
+}
+void TraceCapture::Clear() { s_traceLines.clear(); }
+
+// ---- Files and folders -----------------------------------------------------
+static void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+TempDir::TempDir(const char* pszTag)
+{
+    static int s_nSerial = 0;
+    char szTemp[MAX_PATH];
+    GetTempPathA(sizeof(szTemp), szTemp);
+    char szDir[MAX_PATH];
+    snprintf(szDir, sizeof(szDir), "%s%s-%lu-%d", szTemp, pszTag, GetCurrentProcessId(), ++s_nSerial);
+    m_path = szDir;
+    RemoveTree(m_path);
+    CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(m_path); }
+
+void TempDir::Write(const std::string& relPath, const std::string& content) const
+{
+    std::string full = m_path + "\\" + relPath;
+    for (size_t i = m_path.size() + 1; i < full.size(); ++i)
+        if (full[i] == '\\')
+            CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+    HANDLE h = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD nWritten = 0;
+    WriteFile(h, content.data(), (DWORD)content.size(), &nWritten, nullptr);
+    CloseHandle(h);
+}
+
+void UseProgramDir(const std::string& dir)
+{
+    lstrcpynA(g_szAppDir, dir.c_str(), sizeof(g_szAppDir));
+    snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\Setting.ini", g_szAppDir);
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::string text;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return text;
+    char buf[4096];
+    DWORD nRead = 0;
+    while (ReadFile(h, buf, sizeof(buf), &nRead, nullptr) && nRead > 0)
+        text.append(buf, nRead);
+    CloseHandle(h);
+    return text;
+}
+
+// ---- Registry --------------------------------------------------------------
+static void ClearAgentRegistry()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, AGENT_KEY);
+    HKEY hRun;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_ALL_ACCESS, &hRun) == ERROR_SUCCESS) {
+        RegDeleteValueA(hRun, RUN_VALUE);
+        RegCloseKey(hRun);
+    }
+}
+
+RegistrySandbox::RegistrySandbox() { ClearAgentRegistry(); }
+RegistrySandbox::~RegistrySandbox() { ClearAgentRegistry(); }
+
+bool RegReadString(const char* pszKey, const char* pszName, std::string* pValue)
+{
+    char buf[1024] = {};
+    DWORD cb = sizeof(buf) - 1;
+    if (RegGetValueA(HKEY_CURRENT_USER, pszKey, pszName, RRF_RT_REG_SZ, nullptr, buf, &cb) != ERROR_SUCCESS)
+        return false;
+    *pValue = buf;
+    return true;
+}
+
+bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue)
+{
+    DWORD cb = sizeof(*pValue);
+    return RegGetValueA(HKEY_CURRENT_USER, pszKey, pszName, RRF_RT_REG_DWORD, nullptr, pValue, &cb) ==
+           ERROR_SUCCESS;
+}
+
+// ---- Windows ---------------------------------------------------------------
+HWND CreateTestMainWindow()
+{
+    static const char* kClass = "AgentTestMainWindow";
+    static bool bRegistered = false;
+    if (!bRegistered) {
+        RegisterMainWindowClass(GetModuleHandleA(nullptr), kClass);
+        bRegistered = true;
+    }
+    return CreateWindowExA(0, kClass, kClass, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+void PumpMessages(DWORD nMs)
+{
+    DWORD dwEnd = GetTickCount() + nMs;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while ((LONG)(dwEnd - GetTickCount()) > 0);
+}

@@ -1,0 +1,84 @@
+// Helpers shared by the unit and end-to-end tests.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "agent/agent_state.h"
+
+// ---- Fake client library ---------------------------------------------------
+// A programmable stand-in installed straight into g_wusb, with a call log.
+struct FakeCall {
+    std::string name;
+    unsigned int a = 0, b = 0;
+};
+
+struct FakeWusb {
+    int nOpenResult = 0;
+    int nServerCount = 0;          // what GetServerList returns
+    _WUSB_SERVER server = {};      // copied into record 0 on every list call
+    WUSB_ADDRESS address = {};     // server.pAddress points here
+    int nPerformanceResult = 0;
+    char szComputerName[64] = "THIS-PC";
+    std::vector<FakeCall> calls;
+};
+extern FakeWusb g_fake;
+
+// Resets g_fake and points every entry of g_wusb at it.
+void InstallFakeWusb();
+// Server 0 with one device: status, VID, PID, device id, IPv4 a.b.c.d, holder host name.
+void FakeSetDevice(int nStatus, unsigned short wVid, unsigned short wPid, unsigned int dwDeviceId,
+                   const char* pszIp, const char* pszHolder);
+// Number of logged calls of the given name ("WUSBImportDevice", ...).
+int FakeCallCount(const char* pszName);
+// Server id the fake reports for a.b.c.d (the u32 of the address bytes).
+unsigned int FakeServerId(const char* pszIp);
+
+// ---- Agent state -----------------------------------------------------------
+// Puts every AgentState variable back to its start value (frees language lists).
+void ResetAgentState();
+
+// ---- Trace capture ---------------------------------------------------------
+// Collects OutputDebugStringA output of this process while alive.
+class TraceCapture {
+public:
+    TraceCapture();
+    ~TraceCapture();
+    const std::vector<std::string>& Lines() const;
+    bool Contains(const std::string& text) const;   // some trace equals text exactly
+    void Clear();
+};
+
+// ---- Files and folders -----------------------------------------------------
+// A fresh folder under %TEMP%, removed with everything in it at the end.
+class TempDir {
+public:
+    explicit TempDir(const char* pszTag = "agent");
+    ~TempDir();
+    const std::string& Path() const { return m_path; }
+    // Writes bytes to a file relative to the folder, creating sub-folders.
+    void Write(const std::string& relPath, const std::string& content) const;
+private:
+    std::string m_path;
+};
+
+// Points g_szAppDir and g_szSettingIni at a folder (as InitAppDir/LoadSettings would).
+void UseProgramDir(const std::string& dir);
+// Reads a whole file; "" when missing.
+std::string ReadFileText(const std::string& path);
+
+// ---- Registry --------------------------------------------------------------
+// Clears the agent key and the Run value now and again when it ends.
+class RegistrySandbox {
+public:
+    RegistrySandbox();
+    ~RegistrySandbox();
+};
+// Reads a value under HKCU; false when missing.
+bool RegReadString(const char* pszKey, const char* pszName, std::string* pValue);
+bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue);
+
+// ---- Windows ---------------------------------------------------------------
+// A hidden window run by MainWndProc, under a test class name.
+HWND CreateTestMainWindow();
+// Dispatches whatever is queued for this thread, for up to nMs milliseconds.
+void PumpMessages(DWORD nMs);

@@ -1,0 +1,25 @@
+// The notification-area icon: start-up notice, status presentations, re-creation.
+#pragma once
+#include <windows.h>
+
+constexpr UINT TRAY_ICON_ID = 106;
+constexpr int TOOLTIP_SIZE = 128;
+
+enum TrayPresentation {
+    TP_NO_DEVICE,
+    TP_DISCONNECTED,
+    TP_OCCUPIED,
+    TP_CONNECTED,
+    TP_POOR_SIGNAL,
+};
+
+// Registered "TaskbarCreated" message; 0 until AddTrayIcon registers it.
+extern UINT g_uTaskbarCreatedMsg;
+
+int AddTrayIcon(HWND hWnd);
+int PresentStatus(HWND hWnd, TrayPresentation nPresentation, const char* pszHostName);
+int UpdateTrayIcon(HWND hWnd, const char* pszTooltip);
+int RecreateTrayIcon();
+int RemoveTrayIcon();
+// The shell restarted: put the icon back from g_nid, without a notice.
+int OnTaskbarCreated(HWND hWnd);
