@@ -1,0 +1,135 @@
+// The real agent under Wine: start-up, single instance, shutdown, library failures.
+#include <gtest/gtest.h>
+#include "support/agent_process.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr DWORD kStartTimeoutMs = 20000;
+constexpr DWORD kExitTimeoutMs = 20000;
+
+class Startup : public ::testing::Test {
+protected:
+    RegistrySandbox registry;
+};
+
+// msg1 of the language the agent will speak (the registry is fresh, so the default "de").
+std::string DefaultLanguageText(const ProgramFolder& folder, const char* pszSection, const char* pszKey)
+{
+    char szText[512] = {};
+    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText),
+                             (folder.Path() + "\\lang\\ZeroVez_de.ini").c_str());
+    return szText;
+}
+
+HWND WaitSingleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
+{
+    std::vector<HWND> dialogs;
+    WaitUntil(nTimeoutMs, [&] { return !(dialogs = agent.VisibleDialogs()).empty(); });
+    return dialogs.empty() ? nullptr : dialogs.front();
+}
+
+}  // namespace
+
+TEST_F(Startup, HiddenMainWindowAndOrderlyCloseWithPause)
+{
+    ProgramFolder folder("e2e-start");
+    AgentProcess agent;
+    ULONGLONG nStart = GetTickCount64();
+    ASSERT_TRUE(agent.Start(folder.ExePath()));
+    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
+    ASSERT_NE(hWnd, nullptr);
+    printf("[ figures ] process start to main window: %llu ms\n", GetTickCount64() - nStart);
+    EXPECT_FALSE(IsWindowVisible(hWnd));
+    char szTitle[100] = {};
+    GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+    EXPECT_STREQ(szTitle, AGENT_CLASS);
+
+    ASSERT_TRUE(WaitUntil(kStartTimeoutMs, [&] { return folder.CountCalls("WUSBManualScan(") > 0; }));
+    std::vector<std::string> calls = folder.JournalCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), "WUSBOpen(32868,3000,0) = 0");
+
+    ULONGLONG nClose = GetTickCount64();
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    DWORD dwCode = 1;
+    ASSERT_TRUE(agent.WaitExit(kExitTimeoutMs, &dwCode));
+    EXPECT_EQ(dwCode, 0u);
+    EXPECT_GE(agent.ExitTick() - nClose, (ULONGLONG)SHUTDOWN_PAUSE_MS);
+    calls = folder.JournalCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().rfind("WUSBClose()", 0), 0u) << calls.back();
+    // WM_CLOSE skips the exit sequence: nothing is detached.
+    EXPECT_EQ(folder.CountCalls("WUSBUnimportDevice("), 0);
+}
+
+TEST_F(Startup, SecondStartExplainsItselfAndLeavesTheFirstRunning)
+{
+    ProgramFolder folder("e2e-twice");
+    AgentProcess first;
+    ASSERT_TRUE(first.Start(folder.ExePath()));
+    HWND hFirst = first.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
+    ASSERT_NE(hFirst, nullptr);
+    ASSERT_TRUE(WaitUntil(kStartTimeoutMs, [&] { return folder.CountCalls("WUSBOpen(") == 1; }));
+
+    AgentProcess second;
+    ASSERT_TRUE(second.Start(folder.ExePath()));
+    HWND hDlg = WaitSingleDialog(second, kStartTimeoutMs);
+    ASSERT_NE(hDlg, nullptr);
+    char szText[512] = {};
+    GetDlgItemTextA(hDlg, IDC_RUNNING_TEXT, szText, sizeof(szText));
+    EXPECT_EQ(std::string(szText), DefaultLanguageText(folder, "Message", "msg1"));
+    EXPECT_EQ(second.FindWindowOf(AGENT_CLASS), nullptr);
+
+    PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    DWORD dwCode = 1;
+    ASSERT_TRUE(second.WaitExit(kExitTimeoutMs, &dwCode));
+    EXPECT_EQ(dwCode, 0u);
+    EXPECT_EQ(folder.CountCalls("WUSBOpen("), 1) << "the second start must not open the library";
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(IsWindow(hFirst));
+
+    PostMessageA(hFirst, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(first.WaitExit(kExitTimeoutMs));
+}
+
+// Both ways the library can fail to start end in one error box and an exit on the agent's own.
+TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
+{
+    struct Case {
+        const char* pszName;
+        bool bRemoveLibrary;
+    } cases[] = {{"open fails", false}, {"wusb.dll missing", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        ProgramFolder folder("e2e-libfail");
+        if (c.bRemoveLibrary)
+            folder.Remove("wusb.dll");
+        else
+            folder.WriteScenario("[library]\r\nopen_result=7\r\n");
+        AgentProcess agent;
+        ASSERT_TRUE(agent.Start(folder.ExePath()));
+        HWND hBox = WaitSingleDialog(agent, kStartTimeoutMs);
+        ASSERT_NE(hBox, nullptr);
+        Sleep(500);   // a second box would have shown by now
+        EXPECT_EQ(agent.VisibleDialogs().size(), 1u);
+        char szCaption[100] = {};
+        GetWindowTextA(hBox, szCaption, sizeof(szCaption));
+        EXPECT_EQ(std::string(szCaption), DefaultLanguageText(folder, "Title", "t1"));
+
+        ULONGLONG nOk = GetTickCount64();
+        PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+        DWORD dwCode = 1;
+        ASSERT_TRUE(agent.WaitExit(kExitTimeoutMs, &dwCode));
+        EXPECT_EQ(dwCode, 0u);
+        EXPECT_GE(agent.ExitTick() - nOk, (ULONGLONG)SHUTDOWN_PAUSE_MS);
+        if (c.bRemoveLibrary) {
+            EXPECT_TRUE(folder.Journal().empty());
+        } else {
+            std::vector<std::string> calls = folder.JournalCalls();
+            ASSERT_EQ(calls.size(), 2u);
+            EXPECT_EQ(calls[0], "WUSBOpen(32868,3000,0) = 7");
+            EXPECT_EQ(calls[1], "WUSBClose() = 0");
+        }
+    }
+}

@@ -1,0 +1,95 @@
+// End-to-end harness: lays out a program folder from the build, starts the real
+// agent in it under a debugger thread (to collect its OutputDebugStringA traces),
+// and judges it from outside: windows, journal, registry, exit code.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "test_support.h"
+
+// The build's program folder (exe, wusb.dll, Setting.ini, lang\) as a Windows path.
+std::string DistDir();
+
+// A program folder of one test, copied from the build; removed at the end.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const char* pszTag);
+    const std::string& Path() const { return m_dir.Path(); }
+    std::string ExePath() const { return Path() + "\\VELTRIX Q5.exe"; }
+    std::string ScenarioPath() const { return Path() + "\\wusb_sim.ini"; }
+    std::string JournalPath() const { return Path() + "\\wusb_journal.log"; }
+    // Replaces the stand-in's scenario file (INI text).
+    void WriteScenario(const std::string& text) const;
+    // Sets one scenario key, keeping the rest (the stand-in notices the change).
+    void SetScenario(const char* pszSection, const char* pszKey, const char* pszValue) const;
+    void Write(const std::string& relPath, const std::string& content) const { m_dir.Write(relPath, content); }
+    void Remove(const std::string& relPath) const;
+    // Journal lines without their time stamps ("WUSBOpen(32868,3000,0) = 0").
+    std::vector<std::string> JournalCalls() const;
+    // Journal lines with time stamps split off.
+    struct Entry { unsigned long long nMs; std::string call; };
+    std::vector<Entry> Journal() const;
+    int CountCalls(const std::string& prefix) const;   // calls starting with prefix
+private:
+    TempDir m_dir;
+};
+
+// One run of the agent.
+class AgentProcess {
+public:
+    AgentProcess() = default;
+    ~AgentProcess();   // ends the process if it still runs
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+
+    bool Start(const std::string& exePath);
+    DWORD Pid() const { return m_dwPid; }
+    bool Running() const;
+    // Waits for the process to end; false on time-out. Exit code in *pCode.
+    bool WaitExit(DWORD nTimeoutMs, DWORD* pCode = nullptr);
+    unsigned long long ExitTick() const { return m_nExitTick; }
+    void Kill();
+
+    // Top-level window of this process with the class (and caption, when given).
+    HWND FindWindowOf(const char* pszClass, const char* pszCaption = nullptr) const;
+    HWND WaitWindowOf(const char* pszClass, DWORD nTimeoutMs, const char* pszCaption = nullptr) const;
+    // All visible top-level dialog boxes (#32770) of the process.
+    std::vector<HWND> VisibleDialogs() const;
+
+    std::vector<std::string> Traces() const;
+    bool HasTrace(const std::string& text) const;
+    // Waits until a trace equal to text has arrived.
+    bool WaitTrace(const std::string& text, DWORD nTimeoutMs) const;
+
+private:
+    static DWORD WINAPI DebugThread(void* pArg);
+    void DebugLoop();
+
+    std::string m_exePath;
+    HANDLE m_hThread = nullptr;
+    HANDLE m_hStarted = nullptr;
+    HANDLE m_hProcess = nullptr;
+    DWORD m_dwPid = 0;
+    volatile LONG m_bExited = 0;
+    DWORD m_dwExitCode = STILL_ACTIVE;
+    unsigned long long m_nExitTick = 0;
+    mutable CRITICAL_SECTION m_cs;
+    bool m_bCsReady = false;
+    std::vector<std::string> m_traces;
+};
+
+// Class of the agent's main window.
+constexpr const char* AGENT_CLASS = "Zozizeri DA";
+// Polls a condition every 20 ms until it holds or the time is up.
+template <typename F>
+bool WaitUntil(DWORD nTimeoutMs, F done)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount() - dwStart >= nTimeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
