@@ -1,14 +1,175 @@
-// Stand-in client library (to be completed).
-#include "agent/wusb/wusb_server.h"
+// Stand-in client library: the vendor library's nine exports over a simulated
+// device server whose world lives in a scenario file.
+#include "sim_journal.h"
+#include "sim_scenario.h"
+#include "sim_state.h"
+#include "sim_watcher.h"
+#include <cstring>
+
+// Last bandwidth test asked for; the simulated server answers with the scenario's bit rate.
+static unsigned int g_dwSimPerfServer = 0;
+static unsigned int g_dwSimPerfSize = 0;
+
+// Only the host name here: no threads, files or waits under the loader lock.
+static void FillHostName()
+{
+    DWORD nSize = sizeof(g_szSimHostName);
+    if (!GetComputerNameExA(ComputerNameDnsHostname, g_szSimHostName, &nSize)) {
+        nSize = sizeof(g_szSimHostName);
+        if (!GetComputerNameA(g_szSimHostName, &nSize))
+            g_szSimHostName[0] = '\0';
+    }
+    g_szSimHostName[sizeof(g_szSimHostName) - 1] = '\0';
+    lstrcpynA(g_szSimComputerName, g_szSimHostName, sizeof(g_szSimComputerName));
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+{
+    if (dwReason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(hInstance);
+        FillHostName();
+    }
+    return TRUE;
+}
+
+// The device of the world, if ids name it.
+static int MatchesSimDevice(unsigned int dwServerId, unsigned int dwDeviceId)
+{
+    return g_simWorld.bPresent && g_simWorld.nDeviceCount > 0 && dwServerId == SimServerId() &&
+           dwDeviceId == g_simWorld.dwDeviceId;
+}
+
+// Puts a new status and holder into the world and the file, undoing it if the file refuses.
+static int ChangeSimDevice(int nStatus, const char* pszHolder)
+{
+    SimWorld before = g_simWorld;
+    g_simWorld.nStatus = nStatus;
+    lstrcpynA(g_simWorld.szHolder, pszHolder, sizeof(g_simWorld.szHolder));
+    if (!SaveSimDeviceState()) {
+        g_simWorld = before;
+        return SIM_ERR_WRITE;
+    }
+    // Our own write is not an outside change for the watcher.
+    g_simStampSeen = GetSimScenarioStamp();
+    return SIM_OK;
+}
 
 extern "C" {
-char g_szSimComputerName[256] = "localhost";
-int SimOpen(HWND, unsigned int, int, int) { return 0; }
-int SimClose() { return 0; }
-int SimManualScan() { return 0; }
-int SimGetServerList(_WUSB_SERVER*, int) { return 0; }
-int SimImportDevice(unsigned int, unsigned int) { return 0; }
-int SimUnimportDevice(unsigned int, unsigned int) { return 0; }
-int SimDoPerformanceTest(unsigned int, unsigned int) { return 0; }
-int SimGetPerformanceResult(unsigned int) { return 0; }
+
+int SimOpen(HWND hWnd, unsigned int uMsg, int nArg3, int nArg4)
+{
+    SimLock();
+    LoadSimWorld();
+    int nResult = g_simWorld.nOpenResult;
+    // A library that failed to start delivers nothing.
+    if (nResult == SIM_OK) {
+        g_hSimWnd = hWnd;
+        g_uSimMsg = uMsg;
+        if (!StartSimWatcher())
+            g_hSimWnd = nullptr;
+    }
+    SimJournal("WUSBOpen(%u,%d,%d) = %d", uMsg, nArg3, nArg4, nResult);
+    SimUnlock();
+    return nResult;
+}
+
+int SimClose()
+{
+    StopSimWatcher();
+    SimLock();
+    g_hSimWnd = nullptr;
+    g_uSimMsg = 0;
+    SimJournal("WUSBClose() = %d", SIM_OK);
+    SimUnlock();
+    return SIM_OK;
+}
+
+int SimManualScan()
+{
+    SimLock();
+    SimJournal("WUSBManualScan() = %d", SIM_OK);
+    SimNotify();
+    SimUnlock();
+    return SIM_OK;
+}
+
+int SimGetServerList(_WUSB_SERVER* pServers, int nCapacity)
+{
+    SimLock();
+    int nResult = 0;
+    if (pServers && nCapacity > 0) {
+        LoadSimWorld();
+        if (g_simWorld.bPresent) {
+            _WUSB_SERVER* p = &pServers[0];
+            memset(p, 0, sizeof(*p));
+            lstrcpynA(p->szFirmware, g_simWorld.szFirmware, sizeof(p->szFirmware));
+            p->nDeviceCount = g_simWorld.nDeviceCount;
+            if (g_simWorld.nDeviceCount > 0) {
+                p->device.dwDeviceId = g_simWorld.dwDeviceId;
+                p->device.wVendorId = g_simWorld.wVendorId;
+                p->device.wProductId = g_simWorld.wProductId;
+            }
+            p->pAddress = &g_simAddress;
+            p->nStatus = g_simWorld.nStatus;
+            lstrcpynA(p->szHostName, g_simWorld.szHolder, sizeof(p->szHostName));
+            nResult = 1;
+        }
+    }
+    SimJournal("WUSBGetServerList(%d) = %d", nCapacity, nResult);
+    SimUnlock();
+    return nResult;
+}
+
+int SimImportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
+{
+    SimLock();
+    LoadSimWorld();
+    int nResult = SIM_ERR_NO_MATCH;
+    if (MatchesSimDevice(dwServerId, dwDeviceId))
+        nResult = g_simWorld.nStatus == WUSB_STATUS_FREE ? ChangeSimDevice(WUSB_STATUS_IN_USE, g_szSimComputerName)
+                                                          : SIM_ERR_STATE;
+    SimJournal("WUSBImportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
+    if (nResult == SIM_OK)
+        SimNotify();
+    SimUnlock();
+    return nResult;
+}
+
+int SimUnimportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
+{
+    SimLock();
+    LoadSimWorld();
+    int nResult = SIM_ERR_NO_MATCH;
+    if (MatchesSimDevice(dwServerId, dwDeviceId)) {
+        int bHeldHere = g_simWorld.nStatus == WUSB_STATUS_IN_USE &&
+                        lstrcmpiA(g_simWorld.szHolder, g_szSimComputerName) == 0;
+        nResult = bHeldHere ? ChangeSimDevice(WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
+    }
+    SimJournal("WUSBUnimportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
+    if (nResult == SIM_OK)
+        SimNotify();
+    SimUnlock();
+    return nResult;
+}
+
+int SimDoPerformanceTest(unsigned int dwServerId, unsigned int dwTransferSize)
+{
+    SimLock();
+    g_dwSimPerfServer = dwServerId;
+    g_dwSimPerfSize = dwTransferSize;
+    SimJournal("WUSBDoPerformanceTest(%u,%u) = %d", dwServerId, dwTransferSize, SIM_OK);
+    SimUnlock();
+    return SIM_OK;
+}
+
+int SimGetPerformanceResult(unsigned int dwServerId)
+{
+    SimLock();
+    LoadSimWorld();
+    int nResult = g_simWorld.nBitrate;
+    SimJournal("WUSBGetPerformanceResult(%u) = %d", dwServerId, nResult);
+    SimUnlock();
+    return nResult;
+}
+
 }

@@ -1,0 +1,10 @@
+// The journal: one line per call, so tests can see what the agent asked of the library.
+#pragma once
+
+// Environment variable naming the journal; unset: wusb_journal.log beside the DLL.
+#define SIM_JOURNAL_ENV "WUSB_SIM_JOURNAL"
+#define SIM_JOURNAL_FILE "wusb_journal.log"
+
+// Appends "<ms> <text>\r\n"; the text is formatted by the printf rules and cut to fit.
+// Caller holds the lock.
+void SimJournal(const char* pszFormat, ...);

@@ -1,0 +1,226 @@
+// Reads the simulated world from the scenario INI and writes device changes back.
+#include "sim_scenario.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <climits>
+
+static const char SECTION_LIBRARY[] = "library";
+static const char SECTION_SERVER[] = "server";
+
+// Defaults of a missing file or key: one free device on a server at 192.168.1.10.
+static const int DEFAULT_OPEN_RESULT = 0;
+static const int DEFAULT_PRESENT = 1;
+static const char DEFAULT_FIRMWARE[] = "2.1.0.7";
+static const int DEFAULT_DEVICE_COUNT = 1;
+static const unsigned int DEFAULT_DEVICE_ID = 1;
+static const unsigned short DEFAULT_VID = 0x3A7C;
+static const unsigned short DEFAULT_PID = 0x0105;
+static const unsigned char DEFAULT_ADDRESS[4] = {192, 168, 1, 10};
+static const int DEFAULT_STATUS = WUSB_STATUS_FREE;
+static const int DEFAULT_BITRATE = 1000;
+
+// Room for any number a key may hold; longer values are malformed anyway.
+static const int NUMBER_TEXT_SIZE = 64;
+// sockaddr_in family of the address record (winsock is not pulled in for one number).
+static const short SIM_AF_INET = 2;
+
+int SimScenarioPath(char* pszOut, int cbOut)
+{
+    return SimPathFromEnv(SIM_SCENARIO_ENV, SIM_SCENARIO_FILE, pszOut, cbOut);
+}
+
+// Texts longer than the buffer are cut to fit; returns the length read.
+static int ReadText(const char* pszSection, const char* pszKey, const char* pszDefault, char* pszOut,
+                    int cbOut, const char* pszFile)
+{
+    // No usable path reads as a missing file.
+    if (!pszFile[0])
+        lstrcpynA(pszOut, pszDefault, cbOut);
+    else
+        GetPrivateProfileStringA(pszSection, pszKey, pszDefault, pszOut, cbOut, pszFile);
+    pszOut[cbOut - 1] = '\0';
+    return (int)strlen(pszOut);
+}
+
+// A number text that filled its buffer was cut, and a cut number is not the number written.
+static int ReadNumberText(const char* pszSection, const char* pszKey, char* pszOut, int cbOut,
+                          const char* pszFile)
+{
+    return ReadText(pszSection, pszKey, "", pszOut, cbOut, pszFile) < cbOut - 1;
+}
+
+static const char* SkipBlanks(const char* p)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p;
+}
+
+static int DigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The whole text must be the number (blanks around it allowed); 1 when it was.
+// Anything beyond 32 bits is refused here, so no later conversion can overflow.
+static int ParseWhole(const char* pszText, int nBase, int bSigned, long long* pnOut)
+{
+    const char* p = SkipBlanks(pszText);
+    int bNegative = 0;
+    if (bSigned && (*p == '-' || *p == '+')) {
+        bNegative = *p == '-';
+        ++p;
+    }
+    if (nBase == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
+        p += 2;
+    long long n = 0;
+    int nDigits = 0;
+    for (int nDigit = DigitValue(*p); nDigit >= 0 && nDigit < nBase; nDigit = DigitValue(*++p)) {
+        n = n * nBase + nDigit;
+        if (n > 0xFFFFFFFFLL)
+            return 0;
+        ++nDigits;
+    }
+    if (nDigits == 0 || *SkipBlanks(p) != '\0')
+        return 0;
+    *pnOut = bNegative ? -n : n;
+    return 1;
+}
+
+static int ReadInt(const char* pszSection, const char* pszKey, int nDefault, const char* pszFile)
+{
+    char szText[NUMBER_TEXT_SIZE];
+    long long n = 0;
+    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) || !ParseWhole(szText, 10, 1, &n) || n < INT_MIN || n > INT_MAX)
+        return nDefault;
+    return (int)n;
+}
+
+static unsigned int ReadUnsigned(const char* pszSection, const char* pszKey, unsigned int nDefault,
+                                 const char* pszFile)
+{
+    char szText[NUMBER_TEXT_SIZE];
+    long long n = 0;
+    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) || !ParseWhole(szText, 10, 0, &n) || n > 0xFFFFFFFFLL)
+        return nDefault;
+    return (unsigned int)n;
+}
+
+// USB ids are written in hex, with or without 0x.
+static unsigned short ReadHex16(const char* pszSection, const char* pszKey, unsigned short wDefault,
+                                const char* pszFile)
+{
+    char szText[NUMBER_TEXT_SIZE];
+    long long n = 0;
+    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) || !ParseWhole(szText, 16, 0, &n) || n > 0xFFFF)
+        return wDefault;
+    return (unsigned short)n;
+}
+
+// Exactly four decimal parts 0..255 separated by dots; anything else keeps the default.
+static void ReadAddress(const char* pszFile, unsigned char abOut[4])
+{
+    memcpy(abOut, DEFAULT_ADDRESS, sizeof(DEFAULT_ADDRESS));
+    char szText[NUMBER_TEXT_SIZE];
+    if (!ReadNumberText(SECTION_SERVER, "address", szText, sizeof(szText), pszFile))
+        return;
+    unsigned char abParsed[4];
+    const char* p = SkipBlanks(szText);
+    for (int i = 0; i < 4; ++i) {
+        int nValue = 0, nDigits = 0;
+        while (*p >= '0' && *p <= '9' && nDigits < 4) {
+            nValue = nValue * 10 + (*p - '0');
+            ++nDigits;
+            ++p;
+        }
+        if (nDigits == 0 || nDigits > 3 || nValue > 255)
+            return;
+        abParsed[i] = (unsigned char)nValue;
+        if (i < 3) {
+            if (*p != '.')
+                return;
+            ++p;
+        }
+    }
+    if (*SkipBlanks(p) != '\0')
+        return;
+    memcpy(abOut, abParsed, sizeof(abParsed));
+}
+
+void LoadSimWorld()
+{
+    char szFile[MAX_PATH];
+    SimWorld w = {};
+    if (!SimScenarioPath(szFile, sizeof(szFile)))
+        szFile[0] = '\0';
+    const char* pszFile = szFile;
+
+    w.nOpenResult = ReadInt(SECTION_LIBRARY, "open_result", DEFAULT_OPEN_RESULT, pszFile);
+    ReadText(SECTION_LIBRARY, "computer_name", "", w.szComputerName, sizeof(w.szComputerName), pszFile);
+    w.bPresent = ReadInt(SECTION_SERVER, "present", DEFAULT_PRESENT, pszFile) != 0;
+    ReadText(SECTION_SERVER, "firmware", DEFAULT_FIRMWARE, w.szFirmware, sizeof(w.szFirmware), pszFile);
+    w.nDeviceCount = ReadInt(SECTION_SERVER, "device_count", DEFAULT_DEVICE_COUNT, pszFile);
+    w.dwDeviceId = ReadUnsigned(SECTION_SERVER, "device_id", DEFAULT_DEVICE_ID, pszFile);
+    w.wVendorId = ReadHex16(SECTION_SERVER, "vid", DEFAULT_VID, pszFile);
+    w.wProductId = ReadHex16(SECTION_SERVER, "pid", DEFAULT_PID, pszFile);
+    ReadAddress(pszFile, w.abAddress);
+    w.nStatus = ReadInt(SECTION_SERVER, "status", DEFAULT_STATUS, pszFile);
+    ReadText(SECTION_SERVER, "holder", "", w.szHolder, sizeof(w.szHolder), pszFile);
+    w.nBitrate = ReadInt(SECTION_SERVER, "bitrate", DEFAULT_BITRATE, pszFile);
+    g_simWorld = w;
+
+    // Only rewrite the exported name when it changes: the agent may be reading it.
+    const char* pszName = w.szComputerName[0] ? w.szComputerName : g_szSimHostName;
+    if (strcmp(g_szSimComputerName, pszName) != 0)
+        lstrcpynA(g_szSimComputerName, pszName, sizeof(g_szSimComputerName));
+
+    g_simAddress.nFamily = SIM_AF_INET;
+    g_simAddress.nPort = 0;
+    memcpy(g_simAddress.abAddr, w.abAddress, sizeof(g_simAddress.abAddr));
+}
+
+int SaveSimDeviceState()
+{
+    char szFile[MAX_PATH];
+    if (!SimScenarioPath(szFile, sizeof(szFile)))
+        return 0;
+    char szStatus[NUMBER_TEXT_SIZE];
+    snprintf(szStatus, sizeof(szStatus), "%d", g_simWorld.nStatus);
+    if (!WritePrivateProfileStringA(SECTION_SERVER, "status", szStatus, szFile))
+        return 0;
+    return WritePrivateProfileStringA(SECTION_SERVER, "holder", g_simWorld.szHolder, szFile) ? 1 : 0;
+}
+
+SimFileStamp GetSimScenarioStamp()
+{
+    SimFileStamp stamp = {};
+    char szFile[MAX_PATH];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (SimScenarioPath(szFile, sizeof(szFile)) && GetFileAttributesExA(szFile, GetFileExInfoStandard, &data)) {
+        stamp.ftWrite = data.ftLastWriteTime;
+        stamp.dwSizeHigh = data.nFileSizeHigh;
+        stamp.dwSizeLow = data.nFileSizeLow;
+        stamp.bExists = 1;
+    }
+    return stamp;
+}
+
+int SameSimStamp(const SimFileStamp& a, const SimFileStamp& b)
+{
+    return a.bExists == b.bExists && CompareFileTime(&a.ftWrite, &b.ftWrite) == 0 &&
+           a.dwSizeHigh == b.dwSizeHigh && a.dwSizeLow == b.dwSizeLow;
+}
+
+unsigned int SimServerId()
+{
+    unsigned int dwId = 0;
+    memcpy(&dwId, g_simAddress.abAddr, sizeof(dwId));
+    return dwId;
+}

@@ -1,0 +1,20 @@
+// The scenario file: the simulated world as INI keys, read and written with the profile API.
+#pragma once
+#include "sim_state.h"
+
+// Environment variable naming the scenario file; unset: wusb_sim.ini beside the DLL.
+#define SIM_SCENARIO_ENV "WUSB_SIM_SCENARIO"
+#define SIM_SCENARIO_FILE "wusb_sim.ini"
+
+// Path of the scenario file now in force.
+int SimScenarioPath(char* pszOut, int cbOut);
+// Reads the scenario into g_simWorld (defaults for whatever is missing or malformed)
+// and sets computerName and the address record from it. Caller holds the lock.
+void LoadSimWorld();
+// Writes status and holder of g_simWorld back, keeping every other key. 1 on success.
+int SaveSimDeviceState();
+// Current last-write time and size of the scenario file.
+SimFileStamp GetSimScenarioStamp();
+int SameSimStamp(const SimFileStamp& a, const SimFileStamp& b);
+// Server id of the world: the little-endian u32 of the address bytes.
+unsigned int SimServerId();
