@@ -1,10 +1,255 @@
-// Connection state machine (to be completed).
+// The connection state machine: what the agent believes about the first server's
+// device, what it presents, and when it asks the library to attach or detach.
 #include "connection.h"
 #include "agent_state.h"
+#include "device_filter.h"
+#include "../ui/tray_icon.h"
+#include <cstdio>
+#include <cstring>
 
-int OnWUSBNotify(HWND) { return 1; }
-int OnTimer(HWND, UINT_PTR) { return 1; }
-int OnPowerBroadcast(HWND, WPARAM) { return 1; }
-int ConnectDevice(HWND) { return 1; }
-int DisconnectDevice(HWND) { return 1; }
-int ShowNoDevice(HWND) { return 1; }
+constexpr int DEFAULT_BIT_RATE = 0;
+constexpr int DEFAULT_TRANSFER_SIZE = 1024;
+constexpr int COMPUTER_NAME_SIZE = 256;
+
+// The library's server id is the IPv4 address read as a little-endian u32. A record
+// without an address record is unusable: 0, and the caller acts as if there were no server.
+static int GetServerId(const _WUSB_SERVER* pServer, unsigned int* pdwServerId)
+{
+    if (!pServer->pAddress)
+        return 0;
+    memcpy(pdwServerId, pServer->pAddress->abAddr, sizeof(*pdwServerId));
+    return 1;
+}
+
+// The host name fills the record to its last byte and may lack a NUL there.
+static void CopyHostName(const _WUSB_SERVER* pServer, char* pszDst, size_t cbDst)
+{
+    size_t n = strnlen(pServer->szHostName, sizeof(pServer->szHostName));
+    if (n > cbDst - 1)
+        n = cbDst - 1;
+    memcpy(pszDst, pServer->szHostName, n);
+    pszDst[n] = '\0';
+}
+
+int ShowNoDevice(HWND hWnd)
+{
+    g_bDeviceAccepted = 0;
+    PresentStatus(hWnd, TP_NO_DEVICE, nullptr);
+    g_bNoticeShown = 1;
+    InterlockedExchange(&g_bConnected, 0);
+    return 1;
+}
+
+static void ShowNoDeviceTail()
+{
+    g_nStatus = STATUS_NO_DEVICE;
+    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
+    g_bShowIdle = 1;
+}
+
+static void OnDeviceFree(HWND hWnd)
+{
+    // After a refused import the poor-signal presentation stays until a test passes.
+    if (g_bShowIdle) {
+        PresentStatus(hWnd, TP_DISCONNECTED, nullptr);
+        g_bNoticeShown = 1;
+        g_nStatus = STATUS_DISCONNECTED;
+        g_nConnectItem = CONNECT_ITEM_FREE;
+        g_bPoorSignalNotice = 1;
+    }
+    InterlockedExchange(&g_bConnected, 0);
+    g_bNeedScan = g_bWantConnect ? 1 : 0;
+}
+
+static void OnDeviceInUse(HWND hWnd, const _WUSB_SERVER* pServer)
+{
+    char szHolder[WUSB_HOSTNAME_SIZE + 1];
+    CopyHostName(pServer, szHolder, sizeof(szHolder));
+    char szComputer[COMPUTER_NAME_SIZE];
+    lstrcpynA(szComputer, WUSBComputerName(), sizeof(szComputer));
+    Trace("Device hostname = %s\n", szHolder);
+    Trace("Computer hostname = %s\n", szComputer);
+
+    if (lstrcmpiA(szHolder, szComputer) == 0) {
+        PresentStatus(hWnd, TP_CONNECTED, nullptr);
+        g_bNoticeShown = 1;
+        InterlockedExchange(&g_bConnected, 1);
+        g_nStatus = STATUS_CONNECTED;
+        g_nConnectItem = CONNECT_ITEM_CONNECTED;
+    } else {
+        PresentStatus(hWnd, TP_OCCUPIED, szHolder);
+        g_bNoticeShown = 1;
+        InterlockedExchange(&g_bConnected, 0);
+        g_nStatus = STATUS_OCCUPIED;
+        g_nConnectItem = CONNECT_ITEM_OCCUPIED;
+    }
+    g_bNeedScan = 0;
+    g_bShowIdle = 1;
+    g_bPoorSignalNotice = 1;
+}
+
+// Starts the bandwidth test when one is configured; the import follows 3 s later.
+static void ArmDelayedImport(HWND hWnd, unsigned int dwServerId)
+{
+    Trace("Import : start timer IDT_DELAY_IMPORT============\n ");
+    g_bImportPending = 1;
+    g_bit_rate = (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
+    if (g_bit_rate > 0) {
+        UINT nTransferSize = GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
+        WUSBDoPerformanceTest(dwServerId, nTransferSize);
+    }
+    SetTimer(hWnd, IDT_DELAY_IMPORT, DELAY_IMPORT_MS, nullptr);
+}
+
+static void OnDeviceAccepted(HWND hWnd, const _WUSB_SERVER* pServer, unsigned int dwServerId)
+{
+    g_bDeviceAccepted = 1;
+    snprintf(g_szDeviceMenu, sizeof(g_szDeviceMenu), "%s", "VELTRIX Q5");
+    const unsigned char* pAddr = pServer->pAddress->abAddr;
+    snprintf(g_szDeviceUrl, sizeof(g_szDeviceUrl), "http://%d.%d.%d.%d", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
+    if (pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect && !g_bImportPending)
+        ArmDelayedImport(hWnd, dwServerId);
+}
+
+// Re-derives everything from the fresh list; the caller holds g_csServer.
+static void RefreshFromServerList(HWND hWnd)
+{
+    g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
+    Trace("==== OnWUSBNotify ==== %d\n", g_nServerNum);
+    const _WUSB_SERVER* pServer = &g_servers[0];
+    unsigned int dwServerId = 0;
+    if (g_nServerNum <= 0 || !GetServerId(pServer, &dwServerId)) {
+        ShowNoDevice(hWnd);
+        g_bNeedScan = 1;
+        ShowNoDeviceTail();
+        return;
+    }
+    Trace("WSB device number = %d", pServer->nDeviceCount);
+    if (pServer->nDeviceCount <= 0) {
+        ShowNoDevice(hWnd);
+        g_bNeedScan = 0;
+        ShowNoDeviceTail();
+        return;
+    }
+
+    if (pServer->nStatus == WUSB_STATUS_FREE)
+        OnDeviceFree(hWnd);
+    else if (pServer->nStatus == WUSB_STATUS_IN_USE && g_bWantConnect)
+        OnDeviceInUse(hWnd, pServer);
+
+    // The filter comes last, so a rejected device replaces what was just presented.
+    if (IsSupportedDevice(&pServer->device)) {
+        OnDeviceAccepted(hWnd, pServer, dwServerId);
+        return;
+    }
+    ShowNoDevice(hWnd);
+    g_bNeedScan = 0;
+    ShowNoDeviceTail();
+}
+
+int OnWUSBNotify(HWND hWnd)
+{
+    EnterCriticalSection(&g_csServer);
+    RefreshFromServerList(hWnd);
+    LeaveCriticalSection(&g_csServer);
+    return 1;
+}
+
+int ConnectDevice(HWND hWnd)
+{
+    if (g_bConnected)
+        return 1;
+    // Only records the wish: the notification arms the import once the device is free.
+    InterlockedExchange(&g_bWantConnect, 1);
+    OnWUSBNotify(hWnd);
+    if (g_nServerNum <= 0)
+        WUSBManualScan();
+    return 1;
+}
+
+int DisconnectDevice(HWND)
+{
+    if (!g_bConnected)
+        return 1;
+    InterlockedExchange(&g_bWantConnect, 0);
+    const _WUSB_SERVER* pServer = &g_servers[0];
+    unsigned int dwServerId = 0;
+    if (g_nServerNum > 0 && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_IN_USE &&
+        GetServerId(pServer, &dwServerId))
+        WUSBUnimportDevice(dwServerId, pServer->device.dwDeviceId);
+    // g_bConnected stays: the library's next notification brings the new status.
+    return 1;
+}
+
+static void OnServerCheck()
+{
+    Trace("Checked g_nServerNum = %d", g_nServerNum);
+    if (g_bNeedScan) {
+        Trace("Checked g_nServerNum = %d start scan", g_nServerNum);
+        WUSBManualScan();
+    }
+    // Re-adding the icon is what takes a showing notice away.
+    if (g_bNoticeShown) {
+        g_bNoticeShown = 0;
+        RecreateTrayIcon();
+    }
+}
+
+static void RefusePoorSignal(HWND hWnd)
+{
+    g_bShowIdle = 0;
+    g_nConnectItem = CONNECT_ITEM_POOR_SIGNAL;
+    if (g_bPoorSignalNotice) {
+        PresentStatus(hWnd, TP_POOR_SIGNAL, nullptr);
+        g_bPoorSignalNotice = 0;
+    }
+}
+
+// Acts on the freshly fetched first device whenever it is free; no filter, no host name.
+static void OnDelayImport(HWND hWnd)
+{
+    KillTimer(hWnd, IDT_DELAY_IMPORT);
+    Trace("Into Delay Import ============\n");
+    g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
+    const _WUSB_SERVER* pServer = &g_servers[0];
+    unsigned int dwServerId = 0;
+    if (g_nServerNum > 0 && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect &&
+        GetServerId(pServer, &dwServerId)) {
+        int nMeasured = g_bit_rate != 0 ? WUSBGetPerformanceResult(dwServerId) : 0;
+        Trace("Start to Delay Import ============ get_bit_rate = %d\n", nMeasured);
+        Trace("Start to Delay Import ============ g_bit_rate = %d\n", g_bit_rate);
+        if (g_bit_rate != 0 && nMeasured < g_bit_rate)
+            RefusePoorSignal(hWnd);
+        else
+            WUSBImportDevice(dwServerId, pServer->device.dwDeviceId);
+    }
+    g_bImportPending = 0;
+}
+
+int OnTimer(HWND hWnd, UINT_PTR nTimerId)
+{
+    switch (nTimerId) {
+    case IDT_SERVER_CHECK: OnServerCheck(); return 1;
+    case IDT_DELAY_IMPORT: OnDelayImport(hWnd); return 1;
+    default:               return 0;
+    }
+}
+
+static void OnResume(HWND hWnd)
+{
+    InterlockedExchange(&g_bConnected, 0);
+    g_nServerNum = 0;
+    WUSBManualScan();
+    // The wish is set again whatever it was before the suspend.
+    ConnectDevice(hWnd);
+    SetTimer(hWnd, IDT_SERVER_CHECK, SERVER_CHECK_MS, nullptr);
+}
+
+int OnPowerBroadcast(HWND hWnd, WPARAM nEvent)
+{
+    switch (nEvent) {
+    case PBT_APMSUSPEND:       DisconnectDevice(hWnd); return 1;
+    case PBT_APMRESUMESUSPEND: OnResume(hWnd); return 1;
+    default:                   return 0;
+    }
+}

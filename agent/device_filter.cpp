@@ -1,4 +1,81 @@
-// Device filter (to be completed).
+// Accepts only the device types listed in the [device] section of Setting.ini,
+// read afresh on every call so an edited list counts at the next notification.
 #include "device_filter.h"
+#include "agent_state.h"
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-int IsSupportedDevice(const _WUSB_DEVICE* pDevice) { return pDevice ? 0 : 0; }
+constexpr int DEVICE_TYPE_SIZE = 50;
+constexpr int FILTER_TRACE_SIZE = 256;
+constexpr size_t VID_PREFIX_LEN = 4;   // "VID_"
+constexpr size_t PID_PREFIX_LEN = 5;   // "&PID_"
+
+static char s_szFilterTrace[FILTER_TRACE_SIZE];
+
+static void FilterTrace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
+static void FilterTrace(const char* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    vsnprintf(s_szFilterTrace, sizeof(s_szFilterTrace), pszFormat, args);
+    va_end(args);
+    s_szFilterTrace[sizeof(s_szFilterTrace) - 1] = '\0';
+    OutputDebugStringA(s_szFilterTrace);
+}
+
+// "VID_vvvv&PID_pppp": 1 with both numbers, 0 when the value lacks either part
+// (the numbers read so far are still given back, for the trace).
+static int ParseDeviceType(const char* pszValue, long* pnVid, long* pnPid)
+{
+    *pnVid = 0;
+    *pnPid = 0;
+    if (strlen(pszValue) <= VID_PREFIX_LEN)
+        return 0;
+    const char* pszVid = pszValue + VID_PREFIX_LEN;
+    char* pEnd = nullptr;
+    *pnVid = strtol(pszVid, &pEnd, 16);
+    if (pEnd == pszVid || strlen(pEnd) <= PID_PREFIX_LEN)
+        return 0;
+    const char* pszPid = pEnd + PID_PREFIX_LEN;
+    *pnPid = strtol(pszPid, &pEnd, 16);
+    return pEnd != pszPid;
+}
+
+// Widened to 32 bits, so a listed number above 0xFFFF never matches.
+static int IsListedType(const _WUSB_DEVICE* pDevice, int nIndex)
+{
+    char szKey[16];
+    snprintf(szKey, sizeof(szKey), "id%d", nIndex);
+    char szValue[DEVICE_TYPE_SIZE];
+    GetPrivateProfileStringA("device", szKey, "", szValue, sizeof(szValue), g_szSettingIni);
+    szValue[sizeof(szValue) - 1] = '\0';
+    FilterTrace(">>> device id =%s\n", szValue);
+
+    long nVid = 0, nPid = 0;
+    int bParsed = ParseDeviceType(szValue, &nVid, &nPid);
+    FilterTrace(">>> Vid = 0x%x,Pid = 0x%x\n", (unsigned)nVid, (unsigned)nPid);
+    return bParsed && nVid == (long)pDevice->wVendorId && nPid == (long)pDevice->wProductId;
+}
+
+int IsSupportedDevice(const _WUSB_DEVICE* pDevice)
+{
+    if (!pDevice)
+        return 0;
+    // A device attached to this computer stays accepted even if its entry is gone.
+    if (g_bConnected)
+        return 1;
+    FilterTrace(">>> Start read ini!! \n");
+    int nCount = (int)GetPrivateProfileIntA("device", "idnum", 0, g_szSettingIni);
+    if (nCount <= 0)
+        return 0;
+    if (nCount > MAX_DEVICE_TYPES)
+        nCount = MAX_DEVICE_TYPES;
+
+    int bOk = 0;
+    for (int i = 0; i < nCount && !bOk; ++i)
+        bOk = IsListedType(pDevice, i);
+    FilterTrace(">>> Start read ini!! bOk =%d \n", bOk);
+    return bOk;
+}
