@@ -1,0 +1,98 @@
+// The main window's dispatch table: which message reaches which handler.
+#include <gtest/gtest.h>
+#include "support/test_support.h"
+#include "agent/main_window.h"
+#include "res/resource.h"
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAgentState();
+        InstallFakeWusb();
+        hWnd = CreateTestMainWindow();
+        ASSERT_NE(hWnd, nullptr);
+    }
+    void TearDown() override
+    {
+        KillTimer(hWnd, IDT_SERVER_CHECK);
+        KillTimer(hWnd, IDT_DELAY_IMPORT);
+        DestroyWindow(hWnd);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+    HWND hWnd = nullptr;
+};
+
+// Set while a tray menu is being tracked; the timer closes it at once.
+HMENU s_hTrackedMenu = nullptr;
+void CALLBACK CloseTrackedMenu(HWND, UINT, UINT_PTR nId, DWORD)
+{
+    if (g_hMenuBar)
+        s_hTrackedMenu = g_hMenuBar;
+    EndMenu();
+    KillTimer(nullptr, nId);
+}
+
+}  // namespace
+
+TEST_F(MainWindow, LibraryNotificationRefreshesTheServerList)
+{
+    EXPECT_EQ(SendMessageA(hWnd, WM_WUSB_NOTIFY, 123, 456), 0);
+    EXPECT_EQ(FakeCallCount("WUSBGetServerList"), 1);
+}
+
+TEST_F(MainWindow, TimerAndPowerMessagesReachTheirHandlers)
+{
+    g_bNeedScan = 1;
+    EXPECT_EQ(SendMessageA(hWnd, WM_TIMER, IDT_SERVER_CHECK, 0), 0);
+    EXPECT_EQ(FakeCallCount("WUSBManualScan"), 1);
+
+    FakeSetDevice(WUSB_STATUS_IN_USE, 0x3A7C, 0x0105, 1, "192.168.1.10", "THIS-PC");
+    g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
+    InterlockedExchange(&g_bConnected, 1);
+    EXPECT_EQ(SendMessageA(hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0), 0);
+    EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), 1);
+}
+
+TEST_F(MainWindow, DestroyPostsQuit)
+{
+    DestroyWindow(hWnd);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST_F(MainWindow, UnknownCommandDoesNothing)
+{
+    for (WPARAM id : {(WPARAM)0, (WPARAM)40000, (WPARAM)(IDM_LANGUAGE_FIRST + 5)}) {
+        EXPECT_EQ(SendMessageA(hWnd, WM_COMMAND, id, 0), 0);
+        EXPECT_TRUE(IsWindow(hWnd));
+    }
+    EXPECT_TRUE(g_fake.calls.empty());
+}
+
+// The menu opens on the press of either button or the menu key, on nothing else.
+TEST_F(MainWindow, TrayMenuOpensOnPressesOnly)
+{
+    struct Case {
+        LPARAM nMouse;
+        bool bOpens;
+    } cases[] = {
+        {WM_CONTEXTMENU, true}, {WM_LBUTTONDOWN, true},    {WM_RBUTTONDOWN, true},
+        {WM_LBUTTONUP, false},  {WM_RBUTTONUP, false},     {WM_LBUTTONDBLCLK, false},
+        {WM_MOUSEMOVE, false},  {WM_RBUTTONDBLCLK, false}, {WM_MBUTTONDOWN, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nMouse);
+        s_hTrackedMenu = nullptr;
+        UINT_PTR nTimer = SetTimer(nullptr, 0, 200, CloseTrackedMenu);
+        EXPECT_EQ(SendMessageA(hWnd, WM_TRAY_NOTIFY, 106, c.nMouse), 0);
+        EXPECT_EQ(s_hTrackedMenu != nullptr, c.bOpens);
+        KillTimer(nullptr, nTimer);
+        EXPECT_EQ(g_hMenuBar, nullptr) << "menus of an opening are destroyed when it closes";
+    }
+}
