@@ -20,7 +20,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating Wine prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
 fi
-wineserver -p >/dev/null 2>&1 </dev/null   # one server for the many short Wine processes
+wineserver -p >/dev/null 2>&1 </dev/null || true   # one server for the many short Wine processes
 
 wine_env_cleanup() {
     wineserver -k 2>/dev/null || true
