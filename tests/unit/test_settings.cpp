@@ -1,0 +1,198 @@
+// RegKey, the program directory, the registry settings and the Run entry, on Wine's registry.
+#include <gtest/gtest.h>
+#include "support/test_support.h"
+#include "settings/reg_key.h"
+#include "settings/settings.h"
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string ExePath()
+{
+    char szPath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
+    return szPath;
+}
+
+std::string QuotedExePath() { return "\"" + ExePath() + "\""; }
+
+void RawSet(const char* pszKey, const char* pszName, DWORD dwType, const void* pData, DWORD cb)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, pszKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(hKey, pszName, 0, dwType, (const BYTE*)pData, cb), ERROR_SUCCESS);
+    RegCloseKey(hKey);
+}
+
+void RawSetDword(const char* pszName, DWORD dw) { RawSet(AGENT_KEY, pszName, REG_DWORD, &dw, sizeof(dw)); }
+
+// The Run value, "" when absent.
+std::string RunValue()
+{
+    std::string value;
+    RegReadString(RUN_KEY, RUN_VALUE, &value);
+    return value;
+}
+
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAgentState();
+        UseProgramDir(m_dir.Path());
+    }
+    void TearDown() override { ResetAgentState(); }
+    RegistrySandbox m_registry;
+    TempDir m_dir{"settings"};
+};
+
+}  // namespace
+
+TEST_F(Settings, RegKeyRoundTripAndClosedKeyRefuses)
+{
+    RegKey key;
+    EXPECT_NE(key.SetDword("x", 1), ERROR_SUCCESS);   // nothing open yet
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    EXPECT_EQ(key.SetDword("d", 0x12345678), ERROR_SUCCESS);
+    EXPECT_EQ(key.SetString("s", "abc"), ERROR_SUCCESS);
+    DWORD dw = 0, cb = sizeof(dw);
+    EXPECT_EQ(key.QueryValue("d", &dw, &cb), ERROR_SUCCESS);
+    EXPECT_EQ(dw, 0x12345678u);
+    char sz[16] = {};
+    cb = sizeof(sz);
+    EXPECT_EQ(key.QueryValue("s", sz, &cb), ERROR_SUCCESS);
+    EXPECT_STREQ(sz, "abc");
+    EXPECT_EQ(cb, 4u);   // the terminating zero is stored too
+    EXPECT_EQ(key.DeleteValue("s"), ERROR_SUCCESS);
+    EXPECT_EQ(key.DeleteValue("s"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(key.Close(), 1);
+    EXPECT_EQ(key.Handle(), nullptr);
+    EXPECT_EQ(key.Close(), 1);
+    EXPECT_NE(key.QueryValue("d", &dw, &cb), ERROR_SUCCESS);
+}
+
+TEST_F(Settings, InitAppDirCutsExactlyFifteenCharacters)
+{
+    // The test exe's name is not 14 characters, so the cut lands inside the name or folder.
+    std::string path = ExePath();
+    ASSERT_GT(path.size(), (size_t)EXE_NAME_CUT);
+    EXPECT_EQ(InitAppDir(), 1);
+    EXPECT_EQ(std::string(g_szAppDir), path.substr(0, path.size() - EXE_NAME_CUT));
+}
+
+TEST_F(Settings, FirstStartStoresDefaultsAndQuotedRunEntry)
+{
+    TraceCapture capture;
+    EXPECT_EQ(LoadSettings(), 0);   // no Setting.ini: no languages
+    EXPECT_EQ(std::string(g_szSettingIni), m_dir.Path() + "\\Setting.ini");
+    DWORD dw = 0;
+    ASSERT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));
+    EXPECT_EQ(dw, 1u);
+    std::string value;
+    ASSERT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value));
+    EXPECT_EQ(value, "de");
+    EXPECT_EQ(g_bStartWithWindows, 1);
+    EXPECT_EQ(RunValue(), QuotedExePath());
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"win value = 1"});
+}
+
+TEST_F(Settings, StartWinDecidesRunEntry)
+{
+    struct Row { DWORD dwStored; int bExpected; const char* pszTrace; };
+    const Row rows[] = {
+        {1, 1, "win value = 1"}, {0, 0, "win value = 0"}, {2, 0, "win value = 2"},
+        {0xFFFFFFFF, 0, "win value = -1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pszTrace);
+        RawSetDword(STARTWIN_VALUE, row.dwStored);
+        const char* pszStale = "\"C:\\Old\\VELTRIX Q5.exe\"";   // moved exe or another writer
+        RawSet(RUN_KEY, RUN_VALUE, REG_SZ, pszStale, (DWORD)strlen(pszStale) + 1);
+        TraceCapture capture;
+        LoadSettings();
+        EXPECT_EQ(g_bStartWithWindows, row.bExpected);
+        EXPECT_EQ(RunValue(), row.bExpected ? QuotedExePath() : "");
+        DWORD dw = 0;
+        EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));
+        EXPECT_EQ(dw, row.dwStored);   // an odd value stays until the user toggles
+        EXPECT_EQ(capture.Lines(), std::vector<std::string>{row.pszTrace});
+    }
+}
+
+TEST_F(Settings, UnreadableValuesAreReplacedByDefaults)
+{
+    const unsigned char abEight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    RawSet(AGENT_KEY, STARTWIN_VALUE, REG_BINARY, abEight, sizeof(abEight));
+    std::string longLang(300, 'x');
+    RawSet(AGENT_KEY, LANG_VALUE, REG_SZ, longLang.c_str(), (DWORD)longLang.size() + 1);
+    LoadSettings();
+    DWORD dw = 0;
+    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));   // REG_DWORD now
+    EXPECT_EQ(dw, 1u);
+    std::string value;
+    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value));
+    EXPECT_EQ(value, "de");
+    EXPECT_EQ(g_bStartWithWindows, 1);
+}
+
+TEST_F(Settings, ToggleTwiceReturnsToStart)
+{
+    struct Row { DWORD dwStored; int bAfterFirst; int bAfterSecond; };
+    const Row rows[] = {{1, 0, 1}, {0, 1, 0}, {2, 1, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.dwStored);
+        RawSetDword(STARTWIN_VALUE, row.dwStored);
+        LoadSettings();
+        for (int bExpected : {row.bAfterFirst, row.bAfterSecond}) {
+            ToggleStartWithWindows();
+            EXPECT_EQ(g_bStartWithWindows, bExpected);
+            DWORD dw = 99;
+            EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));
+            EXPECT_EQ(dw, (DWORD)bExpected);
+            EXPECT_EQ(RunValue(), bExpected ? QuotedExePath() : "");
+        }
+    }
+}
+
+// Short executable paths can only come from a copy of this exe run from there:
+// the child reports strlen(g_szAppDir) as its exit code.
+TEST(InitAppDirChild, ReportsDirLength)
+{
+    if (!getenv("SETTINGS_CHILD"))
+        GTEST_SKIP() << "runs only as the child of ShortPathsLeaveDirEmpty";
+    InitAppDir();
+    ExitProcess(100 + (UINT)strlen(g_szAppDir));
+}
+
+TEST(InitAppDirShortPath, ShortPathsLeaveDirEmpty)
+{
+    struct Row { const char* pszExe; UINT nDirLen; };
+    const Row rows[] = {
+        {"C:\\s.exe", 0},                  // 8 characters: nothing to cut from
+        {"C:\\abcdefgh.exe", 0},           // exactly 15
+        {"C:\\vq5\\VELTRIX Q5.exe", 6},    // the real name: "C:\vq5"
+    };
+    CreateDirectoryA("C:\\vq5", nullptr);
+    SetEnvironmentVariableA("SETTINGS_CHILD", "1");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pszExe);
+        ASSERT_TRUE(CopyFileA(ExePath().c_str(), row.pszExe, FALSE));
+        std::string cmd = std::string("\"") + row.pszExe + "\" --gtest_brief=1 --gtest_filter=InitAppDirChild.*";
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessA(row.pszExe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD dwExit = 0;
+        GetExitCodeProcess(pi.hProcess, &dwExit);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        DeleteFileA(row.pszExe);
+        EXPECT_EQ(dwExit, 100 + row.nDirLen);
+    }
+    SetEnvironmentVariableA("SETTINGS_CHILD", nullptr);
+    RemoveDirectoryA("C:\\vq5");
+}
