@@ -1,0 +1,150 @@
+// The shipped Setting.ini and language files, as the build lays them out in the program folder.
+#include <gtest/gtest.h>
+#include "support/test_support.h"
+#include "settings/language.h"
+#include "settings/settings.h"
+#include <string>
+#include <vector>
+
+namespace {
+
+// DIST_DIR is the build's Linux path; Wine sees it under Z:.
+std::string ProgramDir()
+{
+    std::string dir = std::string("Z:") + DIST_DIR;
+    for (char& c : dir)
+        if (c == '/')
+            c = '\\';
+    return dir;
+}
+
+std::string SettingIni() { return ProgramDir() + "\\Setting.ini"; }
+
+std::vector<std::string> ShippedCodes()
+{
+    std::vector<std::string> codes;
+    int nCount = (int)GetPrivateProfileIntA("lang", "num", 0, SettingIni().c_str());
+    for (int i = 0; i < nCount && i < MAX_LANGUAGES; ++i) {
+        char szKey[16], szCode[LANG_CODE_SIZE] = {};
+        snprintf(szKey, sizeof(szKey), "lang%d", i);
+        GetPrivateProfileStringA("lang", szKey, "", szCode, sizeof(szCode), SettingIni().c_str());
+        codes.push_back(szCode);
+    }
+    return codes;
+}
+
+std::string LangFile(const std::string& code) { return ProgramDir() + "\\lang\\ZeroVez_" + code + ".ini"; }
+
+// A key's whole text ("" when missing), read far past any field's size.
+std::string ReadKey(const std::string& file, const char* pszSection, const char* pszKey)
+{
+    char szValue[2048] = {};
+    GetPrivateProfileStringA(pszSection, pszKey, "", szValue, sizeof(szValue), file.c_str());
+    return szValue;
+}
+
+struct Key { const char* pszSection; const char* pszKey; size_t nSize; };
+const Key kKeys[] = {
+    {"Title", "t1", sizeof(LangText::t1)}, {"Title", "t2", sizeof(LangText::t2)},
+    {"Title", "t3", sizeof(LangText::t3)}, {"Title", "t4", sizeof(LangText::t4)},
+    {"Title", "t5", sizeof(LangText::t5)}, {"Title", "t6", sizeof(LangText::t6)},
+    {"Message", "msg1", sizeof(LangText::msg1)}, {"Message", "msg2", sizeof(LangText::msg2)},
+    {"Message", "msg3", sizeof(LangText::msg3)}, {"Message", "msg4", sizeof(LangText::msg4)},
+    {"Message", "msg5", sizeof(LangText::msg5)}, {"Message", "msg6", sizeof(LangText::msg6)},
+    {"Tip", "tip1", sizeof(LangText::tip1)}, {"Tip", "tip2", sizeof(LangText::tip2)},
+    {"Tip", "tip3", sizeof(LangText::tip3)}, {"Tip", "tip4", sizeof(LangText::tip4)},
+    {"Menu", "M1", sizeof(LangText::M1)}, {"Menu", "M2", sizeof(LangText::M2)},
+    {"Menu", "M3", sizeof(LangText::M3)}, {"Menu", "M4", sizeof(LangText::M4)},
+    {"Menu", "M5", sizeof(LangText::M5)}, {"Menu", "M6", sizeof(LangText::M6)},
+    {"Menu", "M7", sizeof(LangText::M7)}, {"Menu", "M8", sizeof(LangText::M8)},
+    {"Languages", "L1", LANG_NAME_SIZE}, {"Languages", "L2", LANG_NAME_SIZE},
+    {"Languages", "L3", LANG_NAME_SIZE}, {"Languages", "L4", LANG_NAME_SIZE},
+    {"Languages", "L5", LANG_NAME_SIZE}, {"Languages", "L6", LANG_NAME_SIZE},
+};
+
+// Each language as it names itself, in Windows-1252.
+struct Endonym { const char* pszCode; const char* pszName; };
+const Endonym kEndonyms[] = {
+    {"de", "Deutsch"}, {"en", "English"}, {"fr", "Fran\xE7" "ais"},
+    {"es", "Espa\xF1" "ol"}, {"it", "Italiano"}, {"nl", "Nederlands"},
+};
+
+}  // namespace
+
+TEST(LangFiles, SettingListsEveryShippedLanguageInOrder)
+{
+    std::vector<std::string> expected;
+    for (const Endonym& e : kEndonyms)
+        expected.push_back(e.pszCode);
+    EXPECT_EQ(ShippedCodes(), expected);
+    EXPECT_EQ(GetPrivateProfileIntA("device", "idnum", -1, SettingIni().c_str()), 1u);
+    EXPECT_EQ(ReadKey(SettingIni(), "device", "id0"), "VID_3A7C&PID_0105");
+    EXPECT_EQ(GetPrivateProfileIntA("system", "bitrate", -1, SettingIni().c_str()), 0u);
+    EXPECT_EQ(GetPrivateProfileIntA("system", "transfersize", -1, SettingIni().c_str()), 1024u);
+}
+
+TEST(LangFiles, EveryKeyPresentAndWithinItsBuffer)
+{
+    for (const std::string& code : ShippedCodes()) {
+        for (const Key& key : kKeys) {
+            std::string text = ReadKey(LangFile(code), key.pszSection, key.pszKey);
+            EXPECT_FALSE(text.empty()) << code << " " << key.pszKey;
+            EXPECT_LE(text.size(), key.nSize - 1) << code << " " << key.pszKey << ": " << text;
+        }
+        EXPECT_EQ(ReadKey(LangFile(code), "Title", "t1"), "VELTRIX Q5") << code;
+    }
+}
+
+TEST(LangFiles, NamesFollowTheListAndEachFileNamesItsOwnLanguage)
+{
+    for (size_t i = 0; i < sizeof(kEndonyms) / sizeof(kEndonyms[0]); ++i) {
+        std::string key = "L" + std::to_string(i + 1);
+        EXPECT_EQ(ReadKey(LangFile(kEndonyms[i].pszCode), "Languages", key.c_str()), kEndonyms[i].pszName);
+    }
+}
+
+TEST(LangFiles, BytesAreWindows1252WithCrlf)
+{
+    for (const std::string& code : ShippedCodes()) {
+        SCOPED_TRACE(code);
+        std::string bytes = ReadFileText(LangFile(code));
+        ASSERT_FALSE(bytes.empty());
+        // Offsets of offending bytes, by kind; each list must stay empty.
+        std::vector<size_t> undefined, utf8, bareLf, control;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            unsigned char c = (unsigned char)bytes[i];
+            unsigned char next = i + 1 < bytes.size() ? (unsigned char)bytes[i + 1] : 0;
+            if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D)
+                undefined.push_back(i);
+            if (c >= 0xC2 && c <= 0xF4 && next >= 0x80 && next <= 0xBF)
+                utf8.push_back(i);
+            if (c == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+                bareLf.push_back(i);
+            if (c < 0x20 && c != '\r' && c != '\n')
+                control.push_back(i);
+        }
+        EXPECT_EQ(undefined, std::vector<size_t>{});
+        EXPECT_EQ(utf8, std::vector<size_t>{});
+        EXPECT_EQ(bareLf, std::vector<size_t>{});
+        EXPECT_EQ(control, std::vector<size_t>{});
+    }
+}
+
+TEST(LangFiles, AgentLoadsTheShippedFiles)
+{
+    RegistrySandbox registry;
+    ResetAgentState();
+    UseProgramDir(ProgramDir());
+    HKEY hKey;
+    RegCreateKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    RegSetValueExA(hKey, LANG_VALUE, 0, REG_SZ, (const BYTE*)"fr", 3);
+    RegCloseKey(hKey);
+    EXPECT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(g_nLangCount, 6);
+    EXPECT_EQ(g_nCurLang, 2);
+    EXPECT_STREQ(g_ppLangNames[2], "Fran\xE7" "ais");
+    EXPECT_STREQ(g_ppLangNames[0], "Allemand");
+    EXPECT_STREQ(g_text.t1, "VELTRIX Q5");
+    EXPECT_STREQ(g_text.M3, "Quitter");
+    ResetAgentState();
+}
