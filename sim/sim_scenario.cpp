@@ -98,7 +98,8 @@ static int ReadInt(const char* pszSection, const char* pszKey, int nDefault, con
 {
     char szText[NUMBER_TEXT_SIZE];
     long long n = 0;
-    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) || !ParseWhole(szText, 10, 1, &n) || n < INT_MIN || n > INT_MAX)
+    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) ||
+        !ParseWhole(szText, 10, 1, &n) || n < INT_MIN || n > INT_MAX)
         return nDefault;
     return (int)n;
 }
@@ -108,7 +109,8 @@ static unsigned int ReadUnsigned(const char* pszSection, const char* pszKey, uns
 {
     char szText[NUMBER_TEXT_SIZE];
     long long n = 0;
-    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) || !ParseWhole(szText, 10, 0, &n) || n > 0xFFFFFFFFLL)
+    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) ||
+        !ParseWhole(szText, 10, 0, &n) || n > 0xFFFFFFFFLL)
         return nDefault;
     return (unsigned int)n;
 }
@@ -119,7 +121,8 @@ static unsigned short ReadHex16(const char* pszSection, const char* pszKey, unsi
 {
     char szText[NUMBER_TEXT_SIZE];
     long long n = 0;
-    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) || !ParseWhole(szText, 16, 0, &n) || n > 0xFFFF)
+    if (!ReadNumberText(pszSection, pszKey, szText, sizeof(szText), pszFile) ||
+        !ParseWhole(szText, 16, 0, &n) || n > 0xFFFF)
         return wDefault;
     return (unsigned short)n;
 }
@@ -195,7 +198,11 @@ int SaveSimDeviceState()
     snprintf(szStatus, sizeof(szStatus), "%d", g_simWorld.nStatus);
     if (!WritePrivateProfileStringA(SECTION_SERVER, "status", szStatus, szFile))
         return 0;
-    return WritePrivateProfileStringA(SECTION_SERVER, "holder", g_simWorld.szHolder, szFile) ? 1 : 0;
+    if (!WritePrivateProfileStringA(SECTION_SERVER, "holder", g_simWorld.szHolder, szFile))
+        return 0;
+    // Flush now: the file time taken next must be that of this write.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, szFile);
+    return 1;
 }
 
 SimFileStamp GetSimScenarioStamp()
