@@ -127,9 +127,12 @@ TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
             EXPECT_TRUE(folder.Journal().empty());
         } else {
             std::vector<std::string> calls = folder.JournalCalls();
-            ASSERT_EQ(calls.size(), 2u);
-            EXPECT_EQ(calls[0], "WUSBOpen(32868,3000,0) = 7");
-            EXPECT_EQ(calls[1], "WUSBClose() = 0");
+            ASSERT_GE(calls.size(), 2u);
+            EXPECT_EQ(calls.front(), "WUSBOpen(32868,3000,0) = 7");
+            EXPECT_EQ(calls.back(), "WUSBClose() = 0");
+            // Only the About dialog's list refreshes may come between: no scan, import or detach.
+            for (size_t i = 1; i + 1 < calls.size(); ++i)
+                EXPECT_EQ(calls[i].rfind("WUSBGetServerList(8)", 0), 0u) << calls[i];
         }
     }
 }
