@@ -278,3 +278,16 @@ bool AgentProcess::WaitTrace(const std::string& text, DWORD nTimeoutMs) const
 {
     return WaitUntil(nTimeoutMs, [&] { return HasTrace(text); });
 }
+
+HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder)
+{
+    if (!agent.Start(folder.ExePath()))
+        return nullptr;
+    return agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+}
+
+bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode)
+{
+    PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
+    return agent.WaitExit(E2E_EXIT_TIMEOUT_MS, pCode);
+}

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "test_support.h"
+#include "res/resource.h"
 
 // The build's program folder (exe, wusb.dll, Setting.ini, lang\) as a Windows path.
 std::string DistDir();
@@ -93,3 +94,12 @@ bool WaitUntil(DWORD nTimeoutMs, F done)
         Sleep(20);
     }
 }
+
+// Time limits of the end-to-end tests: generous, since Wine starts slowly on a busy machine.
+constexpr DWORD E2E_START_TIMEOUT_MS = 20000;
+constexpr DWORD E2E_EXIT_TIMEOUT_MS = 20000;
+
+// Starts the agent in the folder and waits for its main window; null when it never came.
+HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder);
+// Asks the agent to exit through its menu command and waits for the process to end.
+bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode = nullptr);

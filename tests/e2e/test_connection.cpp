@@ -1,0 +1,158 @@
+// The real agent against the stand-in: automatic attach, the device filter, the
+// bandwidth test, a device held elsewhere, suspend and resume.
+#include <gtest/gtest.h>
+#include "support/agent_process.h"
+
+namespace {
+
+const char* const kImport = "WUSBImportDevice(167880896,1) = 0";   // 192.168.1.10, device 1
+const char* const kUnimport = "WUSBUnimportDevice(167880896,1) = 0";
+
+class Connection : public ::testing::Test {
+protected:
+    RegistrySandbox registry;
+
+    // Time stamp of the first journal line equal to call, or 0.
+    static unsigned long long FirstAt(const ProgramFolder& folder, const std::string& call)
+    {
+        for (const ProgramFolder::Entry& e : folder.Journal())
+            if (e.call == call)
+                return e.nMs;
+        return 0;
+    }
+    static bool WaitCall(const ProgramFolder& folder, const std::string& call, int nCount, DWORD nMs)
+    {
+        return WaitUntil(nMs, [&] { return folder.CountCalls(call) >= nCount; });
+    }
+};
+
+}  // namespace
+
+TEST_F(Connection, FreeAcceptedDeviceIsAttachedAfterTheDelayThenShownConnected)
+{
+    ProgramFolder folder("e2e-attach");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(WaitCall(folder, kImport, 1, 15000));
+
+    unsigned long long nOpen = FirstAt(folder, "WUSBOpen(32868,3000,0) = 0");
+    unsigned long long nImport = FirstAt(folder, kImport);
+    EXPECT_GE(nImport - nOpen, (unsigned long long)DELAY_IMPORT_MS - 50) << "the import waits 3 s";
+    EXPECT_EQ(folder.CountCalls("WUSBDoPerformanceTest("), 0) << "bitrate 0: no bandwidth test";
+
+    // The stand-in reports the device in use by this computer; the agent takes the connected branch.
+    ASSERT_TRUE(WaitUntil(5000, [&] {
+        for (const std::string& t : agent.Traces())
+            if (t.rfind("Computer hostname = ", 0) == 0)
+                return true;
+        return false;
+    }));
+    std::string device, computer;
+    for (const std::string& t : agent.Traces()) {
+        if (t.rfind("Device hostname = ", 0) == 0)
+            device = t.substr(18);
+        if (t.rfind("Computer hostname = ", 0) == 0)
+            computer = t.substr(20);
+    }
+    EXPECT_FALSE(computer.empty());
+    EXPECT_EQ(lstrcmpiA(device.c_str(), computer.c_str()), 0) << device << " vs " << computer;
+
+    // Reaction time: from the stand-in's notification to the agent's list refresh.
+    std::vector<ProgramFolder::Entry> journal = folder.Journal();
+    for (size_t i = 0; i + 1 < journal.size(); ++i)
+        if (journal[i].call == kImport && journal[i + 1].call == "notify")
+            for (size_t j = i + 2; j < journal.size(); ++j)
+                if (journal[j].call.rfind("WUSBGetServerList(", 0) == 0) {
+                    printf("[ figures ] stand-in notification to agent refresh: %llu ms\n",
+                           journal[j].nMs - journal[i + 1].nMs);
+                    break;
+                }
+    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 1);
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+TEST_F(Connection, UnlistedDeviceTypeIsNeverAttached)
+{
+    ProgramFolder folder("e2e-unlisted");
+    folder.SetScenario("server", "vid", "0x1111");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(agent.WaitTrace(">>> Start read ini!! bOk =0 \n", 10000));
+    Sleep(DELAY_IMPORT_MS + 1500);
+    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+TEST_F(Connection, BandwidthBelowTheThresholdRefusesTheAttach)
+{
+    ProgramFolder folder("e2e-poor");
+    WritePrivateProfileStringA("system", "bitrate", "5000", (folder.Path() + "\\Setting.ini").c_str());
+    folder.SetScenario("server", "bitrate", "1000");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(WaitCall(folder, "WUSBDoPerformanceTest(167880896,1024) = 0", 1, 10000));
+    ASSERT_TRUE(agent.WaitTrace("Start to Delay Import ============ get_bit_rate = 1000\n", 10000));
+    EXPECT_TRUE(agent.HasTrace("Start to Delay Import ============ g_bit_rate = 5000\n"));
+    Sleep(500);
+    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+TEST_F(Connection, DeviceHeldElsewhereIsAttachedOnceFreed)
+{
+    ProgramFolder folder("e2e-held");
+    folder.SetScenario("server", "status", "3");
+    folder.SetScenario("server", "holder", "OTHER-PC");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(agent.WaitTrace("Device hostname = OTHER-PC\n", 10000));
+    Sleep(DELAY_IMPORT_MS + 1500);
+    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
+
+    folder.SetScenario("server", "holder", "");
+    folder.SetScenario("server", "status", "1");
+    EXPECT_TRUE(WaitCall(folder, kImport, 1, 10000));
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+TEST_F(Connection, SuspendDetachesAndResumeAttachesAgain)
+{
+    ProgramFolder folder("e2e-power");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(WaitCall(folder, kImport, 1, 15000));
+    Sleep(500);   // the connected notification
+
+    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    ASSERT_TRUE(WaitCall(folder, kUnimport, 1, 5000));
+    Sleep(DELAY_IMPORT_MS + 1000);
+    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 1) << "the wish is cleared by the suspend";
+
+    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_TRUE(WaitCall(folder, kImport, 2, 10000));
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+TEST_F(Connection, ExitDetachesTheDeviceAndEndsAfterThePause)
+{
+    ProgramFolder folder("e2e-exit");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(WaitCall(folder, kImport, 1, 15000));
+    Sleep(500);
+    ULONGLONG nExit = GetTickCount64();
+    DWORD dwCode = 1;
+    ASSERT_TRUE(ExitAgentByMenu(agent, hWnd, &dwCode));
+    EXPECT_EQ(dwCode, 0u);
+    EXPECT_GE(agent.ExitTick() - nExit, (ULONGLONG)SHUTDOWN_PAUSE_MS);
+    EXPECT_EQ(folder.CountCalls(kUnimport), 1);
+    std::vector<std::string> calls = folder.JournalCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "WUSBClose() = 0");
+}
