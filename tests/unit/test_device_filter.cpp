@@ -51,6 +51,7 @@ TEST_F(DeviceFilter, Cases)
         {"idnum=1\r\nid0=VID_&PID_\r\n", 0, 0, 0},
         {"idnum=1\r\nid0=VID_0000\r\n", 0, 0, 0},
         {"idnum=1\r\nid0=VID_0000&PID_\r\n", 0, 0, 0},
+        {"idnum=1\r\nid0=VID_0000&PID_zz\r\n", 0, 0, 0},
         {"idnum=1\r\nid0=VID_zz&PID_0000\r\n", 0, 0, 0},
         {"idnum=1\r\nid0=VID_0000&PID_0000\r\n", 0, 0, 1},
     };
