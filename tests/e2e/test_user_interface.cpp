@@ -1,0 +1,145 @@
+// The real agent as a user meets it: registry settings and autostart, the tray
+// menu opened from the icon, menu commands, the About dialog.
+#include <gtest/gtest.h>
+#include "support/agent_process.h"
+#include "settings/settings.h"
+
+namespace {
+
+class UserInterface : public ::testing::Test {
+protected:
+    RegistrySandbox registry;
+};
+
+std::string FileText(const ProgramFolder& folder, const char* pszCode, const char* pszSection,
+                     const char* pszKey)
+{
+    char szText[512] = {};
+    std::string file = folder.Path() + "\\lang\\ZeroVez_" + pszCode + ".ini";
+    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText), file.c_str());
+    return szText;
+}
+
+std::string ItemText(HWND hDlg, int nId)
+{
+    char szText[256] = {};
+    GetDlgItemTextA(hDlg, nId, szText, sizeof(szText));
+    return szText;
+}
+
+HWND WaitVisibleDialog(const AgentProcess& agent)
+{
+    HWND hDlg = nullptr;
+    WaitUntil(10000, [&] {
+        std::vector<HWND> dialogs = agent.VisibleDialogs();
+        hDlg = dialogs.empty() ? nullptr : dialogs.front();
+        return hDlg != nullptr;
+    });
+    return hDlg;
+}
+
+bool WaitVisibleMenu(const AgentProcess& agent, bool bVisible)
+{
+    return WaitUntil(5000, [&] {
+        HWND hMenu = agent.FindWindowOf("#32768");
+        return (hMenu && IsWindowVisible(hMenu)) == bVisible;
+    });
+}
+
+}  // namespace
+
+TEST_F(UserInterface, FirstStartWritesDefaultsAndQuotedRunEntryAndStartwinZeroRemovesIt)
+{
+    ProgramFolder folder("e2e-registry");
+    {
+        AgentProcess agent;
+        HWND hWnd = LaunchAgent(agent, folder);
+        ASSERT_NE(hWnd, nullptr);
+        DWORD dwStartWin = 0;
+        std::string lang, run;
+        EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+        EXPECT_EQ(dwStartWin, 1u);
+        EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &lang));
+        EXPECT_EQ(lang, DEFAULT_LANG);
+        ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+        EXPECT_EQ(lstrcmpiA(run.c_str(), ("\"" + folder.ExePath() + "\"").c_str()), 0) << run;
+        EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+    }
+    HKEY hKey;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+    DWORD dwOff = 0;
+    RegSetValueExA(hKey, STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)&dwOff, sizeof(dwOff));
+    RegCloseKey(hKey);
+    {
+        AgentProcess agent;
+        HWND hWnd = LaunchAgent(agent, folder);
+        ASSERT_NE(hWnd, nullptr);
+        std::string run;
+        EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << run;
+        // The menu item turns autostart back on.
+        PostMessageA(hWnd, WM_COMMAND, IDM_STARTWIN, 0);
+        EXPECT_TRUE(WaitUntil(5000, [&] { return RegReadString(RUN_KEY, RUN_VALUE, &run); }));
+        DWORD dwStartWin = 0;
+        EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+        EXPECT_EQ(dwStartWin, 1u);
+        EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+    }
+}
+
+TEST_F(UserInterface, EitherButtonPressOnTheIconOpensTheMenu)
+{
+    ProgramFolder folder("e2e-menu");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    for (LPARAM nMouse : {(LPARAM)WM_LBUTTONDOWN, (LPARAM)WM_RBUTTONDOWN}) {
+        SCOPED_TRACE(nMouse);
+        PostMessageA(hWnd, WM_TRAY_NOTIFY, 106, WM_LBUTTONUP);   // a release opens nothing
+        Sleep(300);
+        EXPECT_TRUE(WaitVisibleMenu(agent, false));
+        PostMessageA(hWnd, WM_TRAY_NOTIFY, 106, nMouse);
+        ASSERT_TRUE(WaitVisibleMenu(agent, true));
+        PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);   // the menu's own loop reads the key
+        ASSERT_TRUE(WaitVisibleMenu(agent, false));
+    }
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
+{
+    ProgramFolder folder("e2e-about");
+    AgentProcess agent;
+    HWND hWnd = LaunchAgent(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(WaitUntil(10000, [&] { return folder.CountCalls("WUSBGetServerList(8) = 1") > 0; }));
+
+    PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
+    HWND hAbout = WaitVisibleDialog(agent);
+    ASSERT_NE(hAbout, nullptr);
+    char szCaption[64] = {};
+    GetWindowTextA(hAbout, szCaption, sizeof(szCaption));
+    EXPECT_STREQ(szCaption, "VELTRIX Q5");
+    EXPECT_EQ(ItemText(hAbout, IDC_APP_VERSION), "v1.0.2.8");
+    EXPECT_EQ(ItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
+    EXPECT_EQ(ItemText(hAbout, IDC_APP_LABEL), FileText(folder, "de", "Message", "msg4"));
+    EXPECT_EQ(ItemText(hAbout, IDC_DRV_LABEL), FileText(folder, "de", "Message", "msg5"));
+    EXPECT_EQ(ItemText(hAbout, IDC_FW_LABEL), FileText(folder, "de", "Message", "msg6"));
+
+    PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindowVisible(hAbout); }));
+    EXPECT_TRUE(IsWindow(hAbout)) << "OK hides the dialog, never destroys it";
+
+    // Switch to English (lang1), then About again: the same window, the new labels.
+    PostMessageA(hWnd, WM_COMMAND, IDM_LANGUAGE_FIRST + 1, 0);
+    std::string lang;
+    ASSERT_TRUE(WaitUntil(5000, [&] { return RegReadString(AGENT_KEY, LANG_VALUE, &lang) && lang == "en"; }));
+    PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
+    ASSERT_EQ(WaitVisibleDialog(agent), hAbout);
+    EXPECT_TRUE(WaitUntil(5000, [&] {
+        return ItemText(hAbout, IDC_APP_LABEL) == FileText(folder, "en", "Message", "msg4");
+    })) << ItemText(hAbout, IDC_APP_LABEL);
+    EXPECT_EQ(agent.VisibleDialogs().size(), 1u);
+
+    PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
