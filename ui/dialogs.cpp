@@ -1,25 +1,178 @@
-// Dialogs (to be completed).
+// The About dialog (three version rows) and the already-running dialog.
 #include "dialogs.h"
 #include "../agent/agent_state.h"
+#include "../res/resource.h"
+#include <shlobj.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-INT_PTR CALLBACK AboutDlgProc(HWND, UINT uMsg, WPARAM, LPARAM)
+constexpr int VERSION_TEXT_SIZE = 50;
+// A version resource's length is a 16-bit field; the ANSI size query asks for
+// room to convert it as well, so four times that covers every well-formed one.
+constexpr DWORD VERSION_INFO_MAX_SIZE = 4 * 0x10000;
+static const char VERSION_FORMAT[] = "v%d.%d.%d.%d";
+static const char FIRMWARE_FORMAT[] = "v%.*s";
+static const char FIRMWARE_UNKNOWN[] = "v_._._._";
+static const char DRIVER_PATH_FORMAT[] = "%s\\drivers\\veltrix_q5.sys";
+
+// Sets a control from a fixed text field, never reading past the field.
+static void SetItemFromField(HWND hDlg, int nId, const char* pszField, size_t cbField)
 {
-    if (uMsg == WM_DESTROY)
+    char szText[256];
+    snprintf(szText, sizeof(szText), "%.*s", (int)strnlen(pszField, cbField), pszField);
+    SetDlgItemTextA(hDlg, nId, szText);
+}
+
+// "v%d.%d.%d.%d" from the product version of a file; 0 when it has no readable version.
+static int FormatProductVersion(const char* pszPath, char* pszOut, size_t cbOut)
+{
+    DWORD dwHandle = 0;
+    DWORD cbInfo = GetFileVersionInfoSizeA(pszPath, &dwHandle);
+    if (cbInfo == 0 || cbInfo > VERSION_INFO_MAX_SIZE)
+        return 0;
+    BYTE* pInfo = (BYTE*)calloc(1, cbInfo);
+    if (!pInfo)
+        return 0;
+    int nDone = 0;
+    VS_FIXEDFILEINFO* pFixed = nullptr;
+    UINT cbFixed = 0;
+    if (GetFileVersionInfoA(pszPath, 0, cbInfo, pInfo) &&
+        VerQueryValueA(pInfo, "\\", (void**)&pFixed, &cbFixed) && pFixed &&
+        cbFixed >= sizeof(VS_FIXEDFILEINFO) && (BYTE*)pFixed >= pInfo &&
+        (BYTE*)pFixed + sizeof(VS_FIXEDFILEINFO) <= pInfo + cbInfo) {
+        snprintf(pszOut, cbOut, VERSION_FORMAT, HIWORD(pFixed->dwProductVersionMS),
+                 LOWORD(pFixed->dwProductVersionMS), HIWORD(pFixed->dwProductVersionLS),
+                 LOWORD(pFixed->dwProductVersionLS));
+        nDone = 1;
+    }
+    free(pInfo);
+    return nDone;
+}
+
+// An unreadable version resource leaves the row's template text.
+static void SetVersionRow(HWND hDlg, int nId, const char* pszPath)
+{
+    char szVersion[VERSION_TEXT_SIZE];
+    if (FormatProductVersion(pszPath, szVersion, sizeof(szVersion)))
+        SetDlgItemTextA(hDlg, nId, szVersion);
+}
+
+static void RefreshAppVersion(HWND hDlg)
+{
+    char szPath[APP_PATH_SIZE] = "";
+    GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
+    szPath[sizeof(szPath) - 1] = '\0';
+    SetVersionRow(hDlg, IDC_APP_VERSION, szPath);
+}
+
+static void RefreshDriverVersion(HWND hDlg)
+{
+    char szSystem[APP_PATH_SIZE] = "";
+    LPITEMIDLIST pidl = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_SYSTEM, &pidl)) && pidl) {
+        SHGetPathFromIDListA(pidl, szSystem);
+        CoTaskMemFree(pidl);
+    }
+    // Without the system folder the path would name a file on the current drive's root.
+    if (szSystem[0] == '\0')
+        return;
+    char szDriver[APP_PATH_SIZE];
+    snprintf(szDriver, sizeof(szDriver), DRIVER_PATH_FORMAT, szSystem);
+    SetVersionRow(hDlg, IDC_DRV_VERSION, szDriver);
+}
+
+static void RefreshFirmwareVersion(HWND hDlg)
+{
+    g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
+    if (g_nServerNum > 0 && g_servers[0].nDeviceCount > 0) {
+        // The library's text need not be terminated within its field; cut it to the row.
+        const char* pszFirmware = g_servers[0].szFirmware;
+        char szVersion[VERSION_TEXT_SIZE];
+        snprintf(szVersion, sizeof(szVersion), FIRMWARE_FORMAT,
+                 (int)strnlen(pszFirmware, WUSB_FIRMWARE_SIZE), pszFirmware);
+        SetDlgItemTextA(hDlg, IDC_FW_VERSION, szVersion);
+    } else {
+        SetDlgItemTextA(hDlg, IDC_FW_VERSION, FIRMWARE_UNKNOWN);
+    }
+}
+
+int RefreshAboutDialog(HWND hDlg)
+{
+    SetItemFromField(hDlg, IDC_APP_LABEL, g_text.msg4, sizeof(g_text.msg4));
+    SetItemFromField(hDlg, IDC_DRV_LABEL, g_text.msg5, sizeof(g_text.msg5));
+    SetItemFromField(hDlg, IDC_FW_LABEL, g_text.msg6, sizeof(g_text.msg6));
+    RefreshAppVersion(hDlg);
+    RefreshDriverVersion(hDlg);
+    RefreshFirmwareVersion(hDlg);
+    return 1;
+}
+
+int CenterDialog(HWND hDlg)
+{
+    HWND hRef = GetWindow(hDlg, GW_OWNER);
+    if (!hRef)
+        hRef = GetDesktopWindow();
+    RECT rcRef = {}, rcDlg = {};
+    GetWindowRect(hRef, &rcRef);
+    GetWindowRect(hDlg, &rcDlg);
+    int x = rcRef.left + ((rcRef.right - rcRef.left) - (rcDlg.right - rcDlg.left)) / 2;
+    int y = rcRef.top + ((rcRef.bottom - rcRef.top) - (rcDlg.bottom - rcDlg.top)) / 2;
+    SetWindowPos(hDlg, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+    return 1;
+}
+
+// Painting is validated here so the dialog manager does not repaint in a loop.
+static void ValidatePaint(HWND hDlg)
+{
+    PAINTSTRUCT ps;
+    BeginPaint(hDlg, &ps);
+    EndPaint(hDlg, &ps);
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        CenterDialog(hDlg);
+        return TRUE;
+    case WM_ACTIVATE:
+        RefreshAboutDialog(hDlg);
+        return TRUE;
+    case WM_COMMAND:
+        // Hidden, not destroyed: the same window serves every About command until exit.
+        if (LOWORD(wParam) != IDOK)
+            return FALSE;
+        ShowWindow(hDlg, SW_HIDE);
+        return TRUE;
+    case WM_PAINT:
+        ValidatePaint(hDlg);
+        return FALSE;
+    case WM_DESTROY:
         PostQuitMessage(0);
-    return uMsg == WM_INITDIALOG;
+        return FALSE;
+    default:
+        return FALSE;
+    }
 }
 
 INT_PTR CALLBACK AlreadyRunningDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 {
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == IDOK) {
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        CenterDialog(hDlg);
+        return TRUE;
+    case WM_COMMAND:
+        // Only OK ends the second process; the close box's IDCANCEL is ignored.
+        if (LOWORD(wParam) != IDOK)
+            return FALSE;
         ShowWindow(hDlg, SW_HIDE);
         DestroyWindow(hDlg);
         return TRUE;
-    }
-    if (uMsg == WM_DESTROY)
+    case WM_DESTROY:
         PostQuitMessage(0);
-    return uMsg == WM_INITDIALOG;
+        return FALSE;
+    default:
+        return FALSE;
+    }
 }
-
-int CenterDialog(HWND) { return 1; }
-int RefreshAboutDialog(HWND) { return 1; }

@@ -124,16 +124,6 @@ protected:
 
 // ---- The tree of one opening --------------------------------------------------
 
-TEST_F(TrayMenuTest, RootHoldsOnlyThePopupUnderMenu)
-{
-    EXPECT_EQ(BuildTrayMenu(), 1);
-    ASSERT_NE(g_hMenuBar, nullptr);
-    EXPECT_EQ(GetMenuItemCount(g_hMenuBar), 1);
-    EXPECT_EQ(ItemText(g_hMenuBar, 0), "menu");
-    EXPECT_EQ(GetSubMenu(g_hMenuBar, 0), g_hPopupMenu);
-    EXPECT_EQ(g_hDeviceMenu, nullptr);
-}
-
 struct TreeCase {
     const char* name;
     int bDeviceAccepted;
@@ -184,7 +174,10 @@ TEST_F(TrayMenuTest, TreeForEachDeviceState)
         g_bDeviceAccepted = c.bDeviceAccepted;
         g_bConnected = c.bConnected;
         g_nConnectItem = c.nConnectItem;
-        BuildTrayMenu();
+        EXPECT_EQ(BuildTrayMenu(), 1);
+        ASSERT_EQ(GetMenuItemCount(g_hMenuBar), 1);
+        EXPECT_EQ(ItemText(g_hMenuBar, 0), "menu");
+        EXPECT_EQ(GetSubMenu(g_hMenuBar, 0), g_hPopupMenu);
         EXPECT_EQ(DescribePopup(), c.expected);
         EXPECT_EQ(GetSubMenu(g_hPopupMenu, 0), c.bDeviceAccepted ? g_hDeviceMenu : g_hOptionMenu);
         EXPECT_EQ(GetSubMenu(g_hOptionMenu, 0), g_hLangMenu);
@@ -193,29 +186,6 @@ TEST_F(TrayMenuTest, TreeForEachDeviceState)
         ResetAgentState();
         InstallFakeWusb();
         SetMenuTexts();
-    }
-}
-
-TEST_F(TrayMenuTest, ConnectGrayedOnlyForPoorSignalAndOccupied)
-{
-    const struct {
-        int nConnectItem;
-        UINT uGrayed;
-    } cases[] = {
-        {CONNECT_ITEM_POOR_SIGNAL, MF_GRAYED}, {CONNECT_ITEM_CONNECTED, 0}, {CONNECT_ITEM_OCCUPIED, MF_GRAYED},
-        {CONNECT_ITEM_NO_DEVICE, 0},           {CONNECT_ITEM_FREE, 0},      {-1, 0},
-        {5, 0},
-    };
-    g_bDeviceAccepted = 1;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.nConnectItem);
-        g_nConnectItem = c.nConnectItem;
-        BuildTrayMenu();
-        UINT uState = GetMenuState(g_hDeviceMenu, IDM_CONNECT, MF_BYCOMMAND);
-        EXPECT_EQ(uState & (MF_GRAYED | MF_DISABLED | MF_CHECKED), c.uGrayed);
-        EXPECT_EQ(GetMenuState(g_hDeviceMenu, IDM_SETTINGS, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED), 0u);
-        DestroyMenu(g_hMenuBar);
-        g_hMenuBar = nullptr;
     }
 }
 
@@ -261,38 +231,6 @@ TEST_F(TrayMenuTest, NoLanguagesLeaveLanguageSubmenuEmpty)
     EXPECT_EQ(DescribePopup(),
               (Lines{"> Optionen", "  > Sprache", "  Autostart #40006 [checked]", "Info #40004", "-",
                      "Beenden #40003"}));
-}
-
-TEST_F(TrayMenuTest, EmptyTextsGiveEmptyCaptions)
-{
-    memset(&g_text, 0, sizeof(g_text));
-    g_szDeviceMenu[0] = '\0';
-    g_bDeviceAccepted = 1;
-    BuildTrayMenu();
-    EXPECT_EQ(DescribePopup(), (Lines{"> ", "   #40001", "   #40002", "-", "> ", "  > ", "   #40006 [checked]",
-                                      " #40004", "-", " #40003"}));
-}
-
-// The menu is built under the server lock and leaves it free for the notification handler.
-static DWORD WINAPI TryTakeServerLock(LPVOID)
-{
-    if (!TryEnterCriticalSection(&g_csServer))
-        return 0;
-    LeaveCriticalSection(&g_csServer);
-    return 1;
-}
-
-TEST_F(TrayMenuTest, BuildLeavesServerLockFree)
-{
-    g_bDeviceAccepted = 1;
-    BuildTrayMenu();
-    HANDLE hThread = CreateThread(nullptr, 0, TryTakeServerLock, nullptr, 0, nullptr);
-    ASSERT_NE(hThread, nullptr);
-    WaitForSingleObject(hThread, INFINITE);
-    DWORD dwTaken = 0;
-    GetExitCodeThread(hThread, &dwTaken);
-    CloseHandle(hThread);
-    EXPECT_EQ(dwTaken, 1u);
 }
 
 // ---- Opening and closing ---------------------------------------------------------
@@ -360,26 +298,6 @@ TEST_F(TrayMenuTest, ShowMakesFirstItemDefaultAndDestroysEveryMenu)
     }
 }
 
-TEST_F(TrayMenuTest, TrayPressesOpenTheMenuOthersDoNot)
-{
-    const struct {
-        LPARAM lMouse;
-        bool bOpens;
-    } cases[] = {
-        {WM_CONTEXTMENU, true}, {WM_LBUTTONDOWN, true},    {WM_RBUTTONDOWN, true},
-        {WM_LBUTTONUP, false},  {WM_LBUTTONDBLCLK, false}, {WM_MOUSEMOVE, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.lMouse);
-        s_view = OpenMenuView{};
-        UINT_PTR nTimer = SetTimer(nullptr, 0, 50, OnMenuTimer);
-        SendMessageA(m_hWnd, WM_TRAY_NOTIFY, 0, c.lMouse);
-        KillTimer(nullptr, nTimer);
-        EXPECT_EQ(s_view.hMenuBar != nullptr, c.bOpens);
-        EXPECT_EQ(g_hMenuBar, nullptr);
-    }
-}
-
 // ---- Commands ------------------------------------------------------------------------
 
 TEST_F(TrayMenuTest, UnknownIdsDoNothing)
@@ -403,21 +321,6 @@ TEST_F(TrayMenuTest, UnknownIdsDoNothing)
     EXPECT_TRUE(IsWindow(m_hWnd));
     std::string code;
     EXPECT_FALSE(RegReadString(AGENT_KEY, LANG_VALUE, &code));
-}
-
-TEST_F(TrayMenuTest, LanguageIdBeyondShrunkenListIsIgnored)
-{
-    RegistrySandbox registry;
-    SetLanguages({"Deutsch", "English", "Francais"}, {"de", "en", "fr"});
-    BuildTrayMenu();
-    UINT nLastId = GetMenuItemID(g_hLangMenu, 2);
-    DestroyMenu(g_hMenuBar);
-    ResetAgentState();
-    SetLanguages({"Deutsch", "English"}, {"de", "en"});
-    EXPECT_EQ(OnCommand(m_hWnd, nLastId), 0);
-    std::string code;
-    EXPECT_FALSE(RegReadString(AGENT_KEY, LANG_VALUE, &code));
-    EXPECT_EQ(g_nLangCount, 2);
 }
 
 TEST_F(TrayMenuTest, LanguageCommandSwitchesToThatEntry)

@@ -1,0 +1,335 @@
+// The About and already-running dialogs: templates, version rows, placement, buttons.
+#include <gtest/gtest.h>
+#include "support/test_support.h"
+#include "ui/dialogs.h"
+#include "res/resource.h"
+#include <shlobj.h>
+#include <cstring>
+#include <string>
+
+static std::string ItemText(HWND hDlg, int nId)
+{
+    char szText[512] = "";
+    GetDlgItemTextA(hDlg, nId, szText, sizeof(szText));
+    return szText;
+}
+
+static bool TakeQuitMessage(WPARAM* pCode = nullptr)
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        return false;
+    if (pCode)
+        *pCode = msg.wParam;
+    return true;
+}
+
+static std::string DriverPath()
+{
+    char szSystem[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, szSystem);
+    return std::string(szSystem) + "\\drivers\\veltrix_q5.sys";
+}
+
+// A procedure that leaves the template exactly as the resource made it.
+static INT_PTR CALLBACK PlainDlgProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAgentState();
+        InstallFakeWusb();
+        m_hMain = CreateTestMainWindow();
+        ASSERT_NE(m_hMain, nullptr);
+    }
+    void TearDown() override
+    {
+        for (HWND h : {m_hDlg, m_hMain})
+            if (h && IsWindow(h))
+                DestroyWindow(h);
+        while (TakeQuitMessage()) {
+        }
+        ResetAgentState();
+    }
+    HWND CreateAbout(DLGPROC pfnProc = AboutDlgProc)
+    {
+        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), m_hMain, pfnProc, 0);
+        return m_hDlg;
+    }
+    HWND m_hMain = nullptr;
+    HWND m_hDlg = nullptr;
+};
+
+// ---- Templates ---------------------------------------------------------------------
+
+struct ControlCase {
+    int nId;
+    const char* pszText;
+    RECT rcUnits;   // x, y, width, height in dialog units, as the template gives them
+    bool bVisible;
+};
+
+static void ExpectControls(HWND hDlg, const ControlCase* pCases, size_t nCases)
+{
+    for (size_t i = 0; i < nCases; ++i) {
+        const ControlCase& c = pCases[i];
+        SCOPED_TRACE(c.nId);
+        HWND hCtl = GetDlgItem(hDlg, c.nId);
+        ASSERT_NE(hCtl, nullptr);
+        EXPECT_EQ(ItemText(hDlg, c.nId), c.pszText);
+        EXPECT_EQ((GetWindowLongA(hCtl, GWL_STYLE) & WS_VISIBLE) != 0, c.bVisible);
+        // Position and size are converted one by one, as the dialog manager does.
+        RECT rcExpected = c.rcUnits;
+        MapDialogRect(hDlg, &rcExpected);
+        RECT rc;
+        GetWindowRect(hCtl, &rc);
+        MapWindowPoints(nullptr, hDlg, (POINT*)&rc, 2);
+        EXPECT_EQ(rc.left, rcExpected.left);
+        EXPECT_EQ(rc.top, rcExpected.top);
+        EXPECT_EQ(rc.right - rc.left, rcExpected.right);
+        EXPECT_EQ(rc.bottom - rc.top, rcExpected.bottom);
+    }
+}
+
+static std::string FontFace(HWND hDlg)
+{
+    LOGFONTA lf = {};
+    GetObjectA((HFONT)SendMessageA(hDlg, WM_GETFONT, 0, 0), sizeof(lf), &lf);
+    return lf.lfFaceName;
+}
+
+TEST_F(DialogTest, AboutTemplate)
+{
+    HWND hDlg = CreateAbout(PlainDlgProc);
+    ASSERT_NE(hDlg, nullptr);
+    LONG nStyle = GetWindowLongA(hDlg, GWL_STYLE);
+    EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE),
+              (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME));
+    char szCaption[64] = "";
+    GetWindowTextA(hDlg, szCaption, sizeof(szCaption));
+    EXPECT_STREQ(szCaption, "VELTRIX Q5");
+    EXPECT_EQ(FontFace(hDlg), "Arial");
+    EXPECT_EQ(GetWindowLongA(GetDlgItem(hDlg, IDOK), GWL_STYLE) & (BS_DEFPUSHBUTTON | WS_TABSTOP),
+              BS_DEFPUSHBUTTON | WS_TABSTOP);
+    const ControlCase controls[] = {
+        {IDOK, "OK", {42, 61, 50, 10}, true},
+        {IDC_APP_VERSION, "v1.0.2.8", {68, 23, 28, 8}, true},
+        {IDC_APP_LABEL, "Application", {23, 23, 38, 10}, true},
+        {IDC_DRV_LABEL, "Driver", {23, 35, 42, 9}, true},
+        {IDC_FW_LABEL, "Firmware", {23, 47, 36, 12}, true},
+        {IDC_DRV_VERSION, "v1.0.0.12", {68, 35, 37, 9}, true},
+        {IDC_FW_VERSION, " Fail", {68, 47, 61, 9}, true},
+        {IDC_HIDDEN_BUTTON1, "Button1", {4, 4, 20, 10}, false},
+        {IDC_HIDDEN_BUTTON2, "Button2", {28, 4, 20, 10}, false},
+        {IDC_HIDDEN_BUTTON3, "Button1", {52, 4, 20, 10}, false},
+    };
+    ExpectControls(hDlg, controls, sizeof(controls) / sizeof(controls[0]));
+}
+
+TEST_F(DialogTest, AlreadyRunningTemplate)
+{
+    m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ALREADY_RUNNING), nullptr, PlainDlgProc, 0);
+    ASSERT_NE(m_hDlg, nullptr);
+    LONG nStyle = GetWindowLongA(m_hDlg, GWL_STYLE);
+    EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE | DS_SHELLFONT),
+              (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT));
+    const ControlCase controls[] = {
+        {IDOK, "OK", {81, 43, 50, 14}, true},
+        {IDC_RUNNING_TEXT, "ERROR : VELTRIX Q5 already running!", {10, 20, 121, 17}, true},
+    };
+    ExpectControls(m_hDlg, controls, sizeof(controls) / sizeof(controls[0]));
+}
+
+// ---- Refreshing the About dialog -------------------------------------------------------
+
+TEST_F(DialogTest, FirmwareRowFromFirstServer)
+{
+    std::string longFw(60, '7');
+    const struct {
+        const char* name;
+        int nServers;
+        int nDevices;
+        std::string firmware;
+        size_t nFill;   // bytes of 'b' over the whole field, no terminator
+        std::string expected;
+    } cases[] = {
+        {"no server", 0, 1, "2.1.0.7", 0, "v_._._._"},
+        {"server without device", 1, 0, "2.1.0.7", 0, "v_._._._"},
+        {"negative device count", 1, -3, "2.1.0.7", 0, "v_._._._"},
+        {"server with device", 1, 1, "2.1.0.7", 0, "v2.1.0.7"},
+        {"two servers: first counts", 2, 1, "3.0", 0, "v3.0"},
+        {"empty firmware", 1, 1, "", 0, "v"},
+        {"long firmware cut", 1, 1, longFw, 0, "v" + std::string(48, '7')},
+        {"unterminated firmware", 1, 1, "", WUSB_FIRMWARE_SIZE, "v" + std::string(48, 'b')},
+    };
+    ASSERT_NE(CreateAbout(), nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallFakeWusb();
+        FakeSetDevice(WUSB_STATUS_FREE, 1, 2, 3, "192.168.1.10", "");
+        g_fake.nServerCount = c.nServers;
+        g_fake.server.nDeviceCount = c.nDevices;
+        lstrcpynA(g_fake.server.szFirmware, c.firmware.c_str(), WUSB_FIRMWARE_SIZE);
+        if (c.nFill)
+            memset(g_fake.server.szFirmware, 'b', c.nFill);
+        EXPECT_EQ(RefreshAboutDialog(m_hDlg), 1);
+        EXPECT_EQ(ItemText(m_hDlg, IDC_FW_VERSION), c.expected);
+        EXPECT_EQ(g_nServerNum, c.nServers);
+        ASSERT_EQ(FakeCallCount("WUSBGetServerList"), 1);
+        EXPECT_EQ(g_fake.calls[0].a, (unsigned)MAX_SERVERS);
+    }
+}
+
+TEST_F(DialogTest, LabelsFromMessagesBlankWhenEmpty)
+{
+    ASSERT_NE(CreateAbout(), nullptr);
+    lstrcpynA(g_text.msg4, "Anwendung", sizeof(g_text.msg4));
+    lstrcpynA(g_text.msg5, "Treiber", sizeof(g_text.msg5));
+    lstrcpynA(g_text.msg6, "Firmware-Version", sizeof(g_text.msg6));
+    RefreshAboutDialog(m_hDlg);
+    EXPECT_EQ(ItemText(m_hDlg, IDC_APP_LABEL), "Anwendung");
+    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_LABEL), "Treiber");
+    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_LABEL), "Firmware-Version");
+
+    // A full field without terminator stops at the field, not in msg5.
+    memset(g_text.msg4, 'x', sizeof(g_text.msg4));
+    g_text.msg6[0] = '\0';
+    RefreshAboutDialog(m_hDlg);
+    EXPECT_EQ(ItemText(m_hDlg, IDC_APP_LABEL), std::string(sizeof(g_text.msg4), 'x'));
+    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_LABEL), "Treiber");
+    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_LABEL), "");
+}
+
+TEST_F(DialogTest, AppVersionFromOwnResourceDriverRowKeptWhenMissing)
+{
+    DeleteFileA(DriverPath().c_str());
+    ASSERT_NE(CreateAbout(), nullptr);
+    SetDlgItemTextA(m_hDlg, IDC_APP_VERSION, "stale");
+    SetDlgItemTextA(m_hDlg, IDC_DRV_VERSION, "v1.0.0.12");
+    RefreshAboutDialog(m_hDlg);
+    EXPECT_EQ(ItemText(m_hDlg, IDC_APP_VERSION), "v1.0.2.8");
+    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.0.12");
+}
+
+TEST_F(DialogTest, DriverRowFromFileInSystemDrivers)
+{
+    // Any file with a version resource will do: this test program carries 1.0.2.8.
+    char szSelf[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, szSelf, sizeof(szSelf));
+    std::string driver = DriverPath();
+    ASSERT_TRUE(CopyFileA(szSelf, driver.c_str(), FALSE)) << driver;
+    ASSERT_NE(CreateAbout(), nullptr);
+    SetDlgItemTextA(m_hDlg, IDC_DRV_VERSION, "stale");
+    RefreshAboutDialog(m_hDlg);
+    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.2.8");
+    DeleteFileA(driver.c_str());
+}
+
+// ---- Placement ---------------------------------------------------------------------------
+
+static RECT WindowRect(HWND h)
+{
+    RECT rc;
+    GetWindowRect(h, &rc);
+    return rc;
+}
+
+TEST_F(DialogTest, CenterOnOwnerTruncatesTowardZero)
+{
+    ASSERT_NE(CreateAbout(PlainDlgProc), nullptr);
+    RECT rcDlg = WindowRect(m_hDlg);
+    int w = rcDlg.right - rcDlg.left, h = rcDlg.bottom - rcDlg.top;
+    const struct {
+        int nOwnerX, nOwnerY, nExtraW, nExtraH;
+        int nExpectX, nExpectY;
+    } cases[] = {
+        {100, 50, 7, 5, 103, 52},     // (w+7-w)/2 = 3, (h+5-h)/2 = 2
+        {300, 200, -7, -5, 297, 198}, // -7/2 = -3, -5/2 = -2
+        {-40, -30, 0, 0, -40, -30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nExpectX);
+        SetWindowPos(m_hMain, nullptr, c.nOwnerX, c.nOwnerY, w + c.nExtraW, h + c.nExtraH, SWP_NOZORDER);
+        EXPECT_EQ(CenterDialog(m_hDlg), 1);
+        RECT rc = WindowRect(m_hDlg);
+        EXPECT_EQ(rc.left, c.nExpectX);
+        EXPECT_EQ(rc.top, c.nExpectY);
+        EXPECT_EQ(rc.right - rc.left, w);
+        EXPECT_EQ(rc.bottom - rc.top, h);
+    }
+}
+
+TEST_F(DialogTest, AlreadyRunningCentredOnDesktop)
+{
+    m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ALREADY_RUNNING), nullptr, AlreadyRunningDlgProc, 0);
+    ASSERT_NE(m_hDlg, nullptr);
+    RECT rcDesk = WindowRect(GetDesktopWindow());
+    RECT rc = WindowRect(m_hDlg);
+    EXPECT_EQ(rc.left, rcDesk.left + ((rcDesk.right - rcDesk.left) - (rc.right - rc.left)) / 2);
+    EXPECT_EQ(rc.top, rcDesk.top + ((rcDesk.bottom - rcDesk.top) - (rc.bottom - rc.top)) / 2);
+}
+
+// ---- Messages ------------------------------------------------------------------------------
+
+TEST_F(DialogTest, AboutMessageResults)
+{
+    ASSERT_NE(CreateAbout(), nullptr);
+    const struct {
+        UINT uMsg;
+        WPARAM wParam;
+        INT_PTR nResult;
+    } cases[] = {
+        {WM_INITDIALOG, 0, TRUE}, {WM_ACTIVATE, WA_ACTIVE, TRUE}, {WM_ACTIVATE, WA_INACTIVE, TRUE},
+        {WM_COMMAND, IDCANCEL, FALSE}, {WM_COMMAND, IDC_HIDDEN_BUTTON1, FALSE}, {WM_PAINT, 0, FALSE},
+        {WM_CLOSE, 0, FALSE},     {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), TRUE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uMsg);
+        EXPECT_EQ(AboutDlgProc(m_hDlg, c.uMsg, c.wParam, 0), c.nResult);
+    }
+    EXPECT_FALSE(TakeQuitMessage());
+    EXPECT_EQ(AboutDlgProc(m_hDlg, WM_DESTROY, 0, 0), FALSE);
+    WPARAM nCode = 99;
+    EXPECT_TRUE(TakeQuitMessage(&nCode));
+    EXPECT_EQ(nCode, 0u);
+}
+
+TEST_F(DialogTest, AboutDeactivationRefreshes)
+{
+    ASSERT_NE(CreateAbout(), nullptr);
+    SetDlgItemTextA(m_hDlg, IDC_FW_VERSION, " Fail");
+    lstrcpynA(g_text.msg6, "FW", sizeof(g_text.msg6));
+    SendMessageA(m_hDlg, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_VERSION), "v_._._._");
+    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_LABEL), "FW");
+}
+
+TEST_F(DialogTest, AboutOkHidesOnly)
+{
+    ASSERT_NE(CreateAbout(), nullptr);
+    ShowWindow(m_hDlg, SW_SHOW);
+    SendMessageA(m_hDlg, WM_COMMAND, IDCANCEL, 0);
+    SendMessageA(m_hDlg, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(m_hDlg));
+    SendMessageA(m_hDlg, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(IsWindow(m_hDlg));
+    EXPECT_FALSE(IsWindowVisible(m_hDlg));
+    EXPECT_FALSE(TakeQuitMessage());
+}
+
+TEST_F(DialogTest, AlreadyRunningEndsOnlyOnOk)
+{
+    m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ALREADY_RUNNING), nullptr, AlreadyRunningDlgProc, 0);
+    ASSERT_NE(m_hDlg, nullptr);
+    ShowWindow(m_hDlg, SW_SHOW);
+    EXPECT_EQ(AlreadyRunningDlgProc(m_hDlg, WM_COMMAND, IDCANCEL, 0), FALSE);
+    SendMessageA(m_hDlg, WM_CLOSE, 0, 0);   // the close box: the platform turns it into IDCANCEL
+    EXPECT_TRUE(IsWindowVisible(m_hDlg));
+    EXPECT_FALSE(TakeQuitMessage());
+    EXPECT_EQ(AlreadyRunningDlgProc(m_hDlg, WM_COMMAND, IDOK, 0), TRUE);
+    EXPECT_FALSE(IsWindow(m_hDlg));
+    WPARAM nCode = 99;
+    EXPECT_TRUE(TakeQuitMessage(&nCode));
+    EXPECT_EQ(nCode, 0u);
+}
