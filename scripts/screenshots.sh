@@ -26,17 +26,20 @@ wine explorer /desktop=agent,1024x768 "VELTRIX Q5.exe" >/dev/null 2>&1 &
 sleep 12   # start-up, the delayed import (3 s) and the notice taken away (5 s tick)
 
 xdotool mousemove $ICON_X $ICON_Y click 3
+sleep 1
+xdotool mousemove 960 681   # hover the device submenu (the menu opens upwards from the icon)
 shot menu-connected
-xdotool key Up Up Return   # Exit, then About above it
+xdotool mousemove 956 722 click 1   # About
 shot about
-xdotool key Escape; xdotool mousemove 500 300 click 1
+xdotool mousemove 382 341 click 1   # its OK button hides it
 
 set_scenario present 0     # the server leaves the network
 sleep 6
 xdotool mousemove $ICON_X $ICON_Y click 3
 shot menu-no-device
-xdotool key Escape
+xdotool mousemove 500 300 click 1   # dismiss
 
-wine "VELTRIX Q5.exe" >/dev/null 2>&1 &   # a second start
+# A second start, on the same desktop, finds the first and explains itself.
+wine explorer /desktop=agent,1024x768 "VELTRIX Q5.exe" >/dev/null 2>&1 &
 sleep 4
 shot already-running

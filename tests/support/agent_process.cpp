@@ -4,15 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-std::string DistDir()
-{
-    std::string path = std::string("Z:") + DIST_DIR_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 // ---- ProgramFolder ---------------------------------------------------------
 static void CopyInto(const std::string& from, const std::string& to)
 {

@@ -8,9 +8,6 @@
 #include "test_support.h"
 #include "res/resource.h"
 
-// The build's program folder (exe, wusb.dll, Setting.ini, lang\) as a Windows path.
-std::string DistDir();
-
 // A program folder of one test, copied from the build; removed at the end.
 class ProgramFolder {
 public:

@@ -217,6 +217,15 @@ void TempDir::Write(const std::string& relPath, const std::string& content) cons
     CloseHandle(h);
 }
 
+std::string DistDir()
+{
+    std::string path = std::string("Z:") + DIST_DIR_PATH;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
 void UseProgramDir(const std::string& dir)
 {
     lstrcpynA(g_szAppDir, dir.c_str(), sizeof(g_szAppDir));

@@ -61,6 +61,9 @@ private:
     std::string m_path;
 };
 
+// The build's program folder (exe, wusb.dll, Setting.ini, lang\) as a Windows path:
+// the build's Linux path, which Wine shows under Z:.
+std::string DistDir();
 // Points g_szAppDir and g_szSettingIni at a folder (as InitAppDir/LoadSettings would).
 void UseProgramDir(const std::string& dir);
 // Reads a whole file; "" when missing.

@@ -8,17 +8,7 @@
 
 namespace {
 
-// DIST_DIR is the build's Linux path; Wine sees it under Z:.
-std::string ProgramDir()
-{
-    std::string dir = std::string("Z:") + DIST_DIR;
-    for (char& c : dir)
-        if (c == '/')
-            c = '\\';
-    return dir;
-}
-
-std::string SettingIni() { return ProgramDir() + "\\Setting.ini"; }
+std::string SettingIni() { return DistDir() + "\\Setting.ini"; }
 
 std::vector<std::string> ShippedCodes()
 {
@@ -33,7 +23,7 @@ std::vector<std::string> ShippedCodes()
     return codes;
 }
 
-std::string LangFile(const std::string& code) { return ProgramDir() + "\\lang\\ZeroVez_" + code + ".ini"; }
+std::string LangFile(const std::string& code) { return DistDir() + "\\lang\\ZeroVez_" + code + ".ini"; }
 
 // A key's whole text ("" when missing), read far past any field's size.
 std::string ReadKey(const std::string& file, const char* pszSection, const char* pszKey)
@@ -134,7 +124,7 @@ TEST(LangFiles, AgentLoadsTheShippedFiles)
 {
     RegistrySandbox registry;
     ResetAgentState();
-    UseProgramDir(ProgramDir());
+    UseProgramDir(DistDir());
     HKEY hKey;
     RegCreateKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
     RegSetValueExA(hKey, LANG_VALUE, 0, REG_SZ, (const BYTE*)"fr", 3);

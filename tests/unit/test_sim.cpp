@@ -13,10 +13,7 @@ namespace {
 // The built DLL, as a Windows path (the tests run under Wine).
 std::string SimDllPath()
 {
-    std::string path = "Z:";
-    for (const char* p = DIST_DIR "/wusb.dll"; *p; ++p)
-        path += *p == '/' ? '\\' : *p;
-    return path;
+    return DistDir() + "\\wusb.dll";
 }
 
 const unsigned int SERVER_ID_192_168_1_10 = 0x0A01A8C0;   // 167880896
