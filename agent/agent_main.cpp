@@ -52,9 +52,12 @@ static void GetExeFolder(char* pszFolder, int cchFolder)
 
 static void OpenClientLibrary(HWND hWnd)
 {
-    char szFolder[MAX_PATH];
-    GetExeFolder(szFolder, sizeof(szFolder));
-    BindWusbLibrary(szFolder);   // unbound callers fail like a failed open
+    // Bound once per process; an unbound library fails below like a failed open.
+    if (!g_wusb.pfnOpen) {
+        char szFolder[MAX_PATH];
+        GetExeFolder(szFolder, sizeof(szFolder));
+        BindWusbLibrary(szFolder);
+    }
 
     if (WUSBOpen(hWnd, WM_WUSB_NOTIFY, WUSB_OPEN_ARG3, WUSB_OPEN_ARG4) != 0) {
         MessageBoxA(hWnd, g_text.msg2, g_text.t1, MB_ICONERROR);
