@@ -20,13 +20,6 @@ std::string FileText(const ProgramFolder& folder, const char* pszCode, const cha
     return szText;
 }
 
-std::string ItemText(HWND hDlg, int nId)
-{
-    char szText[256] = {};
-    GetDlgItemTextA(hDlg, nId, szText, sizeof(szText));
-    return szText;
-}
-
 HWND WaitVisibleDialog(const AgentProcess& agent)
 {
     HWND hDlg = nullptr;
@@ -119,11 +112,11 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     char szCaption[64] = {};
     GetWindowTextA(hAbout, szCaption, sizeof(szCaption));
     EXPECT_STREQ(szCaption, "VELTRIX Q5");
-    EXPECT_EQ(ItemText(hAbout, IDC_APP_VERSION), "v1.0.2.8");
-    EXPECT_EQ(ItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
-    EXPECT_EQ(ItemText(hAbout, IDC_APP_LABEL), FileText(folder, "de", "Message", "msg4"));
-    EXPECT_EQ(ItemText(hAbout, IDC_DRV_LABEL), FileText(folder, "de", "Message", "msg5"));
-    EXPECT_EQ(ItemText(hAbout, IDC_FW_LABEL), FileText(folder, "de", "Message", "msg6"));
+    EXPECT_EQ(DlgItemText(hAbout, IDC_APP_VERSION), "v1.0.2.8");
+    EXPECT_EQ(DlgItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
+    EXPECT_EQ(DlgItemText(hAbout, IDC_APP_LABEL), FileText(folder, "de", "Message", "msg4"));
+    EXPECT_EQ(DlgItemText(hAbout, IDC_DRV_LABEL), FileText(folder, "de", "Message", "msg5"));
+    EXPECT_EQ(DlgItemText(hAbout, IDC_FW_LABEL), FileText(folder, "de", "Message", "msg6"));
 
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindowVisible(hAbout); }));
@@ -136,8 +129,8 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
     ASSERT_EQ(WaitVisibleDialog(agent), hAbout);
     EXPECT_TRUE(WaitUntil(5000, [&] {
-        return ItemText(hAbout, IDC_APP_LABEL) == FileText(folder, "en", "Message", "msg4");
-    })) << ItemText(hAbout, IDC_APP_LABEL);
+        return DlgItemText(hAbout, IDC_APP_LABEL) == FileText(folder, "en", "Message", "msg4");
+    })) << DlgItemText(hAbout, IDC_APP_LABEL);
     EXPECT_EQ(agent.VisibleDialogs().size(), 1u);
 
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);

@@ -291,6 +291,23 @@ HWND CreateTestMainWindow()
                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
+bool TakeQuitMessage(WPARAM* pCode)
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        return false;
+    if (pCode)
+        *pCode = msg.wParam;
+    return true;
+}
+
+std::string DlgItemText(HWND hDlg, int nId)
+{
+    char szText[512] = "";
+    GetDlgItemTextA(hDlg, nId, szText, sizeof(szText));
+    return szText;
+}
+
 void PumpMessages(DWORD nMs)
 {
     DWORD dwEnd = GetTickCount() + nMs;

@@ -83,5 +83,10 @@ bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue);
 // ---- Windows ---------------------------------------------------------------
 // A hidden window run by MainWndProc, under a test class name.
 HWND CreateTestMainWindow();
+// Takes a pending WM_QUIT off this thread's queue (a destroyed window posted it);
+// false when there is none. Its exit code goes to *pCode.
+bool TakeQuitMessage(WPARAM* pCode = nullptr);
+// Text of a dialog control, also of another process's dialog.
+std::string DlgItemText(HWND hDlg, int nId);
 // Dispatches whatever is queued for this thread, for up to nMs milliseconds.
 void PumpMessages(DWORD nMs);

@@ -121,6 +121,5 @@ TEST_F(AgentStart, SecondStartOpensNothing)
     EXPECT_EQ(AgentMain(GetModuleHandleA(nullptr)), 0);
     EXPECT_TRUE(g_fake.calls.empty()) << "the second start must not open the library";
     DestroyWindow(hFirst);
-    MSG msg;
-    PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);   // the stand-in's WM_DESTROY
+    TakeQuitMessage();   // posted by the stand-in's WM_DESTROY
 }

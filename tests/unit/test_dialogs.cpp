@@ -7,22 +7,7 @@
 #include <cstring>
 #include <string>
 
-static std::string ItemText(HWND hDlg, int nId)
-{
-    char szText[512] = "";
-    GetDlgItemTextA(hDlg, nId, szText, sizeof(szText));
-    return szText;
-}
 
-static bool TakeQuitMessage(WPARAM* pCode = nullptr)
-{
-    MSG msg;
-    if (!PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
-        return false;
-    if (pCode)
-        *pCode = msg.wParam;
-    return true;
-}
 
 static std::string DriverPath()
 {
@@ -77,7 +62,7 @@ static void ExpectControls(HWND hDlg, const ControlCase* pCases, size_t nCases)
         SCOPED_TRACE(c.nId);
         HWND hCtl = GetDlgItem(hDlg, c.nId);
         ASSERT_NE(hCtl, nullptr);
-        EXPECT_EQ(ItemText(hDlg, c.nId), c.pszText);
+        EXPECT_EQ(DlgItemText(hDlg, c.nId), c.pszText);
         EXPECT_EQ((GetWindowLongA(hCtl, GWL_STYLE) & WS_VISIBLE) != 0, c.bVisible);
         // Position and size are converted one by one, as the dialog manager does.
         RECT rcExpected = c.rcUnits;
@@ -174,7 +159,7 @@ TEST_F(DialogTest, FirmwareRowFromFirstServer)
         if (c.nFill)
             memset(g_fake.server.szFirmware, 'b', c.nFill);
         EXPECT_EQ(RefreshAboutDialog(m_hDlg), 1);
-        EXPECT_EQ(ItemText(m_hDlg, IDC_FW_VERSION), c.expected);
+        EXPECT_EQ(DlgItemText(m_hDlg, IDC_FW_VERSION), c.expected);
         EXPECT_EQ(g_nServerNum, c.nServers);
         ASSERT_EQ(FakeCallCount("WUSBGetServerList"), 1);
         EXPECT_EQ(g_fake.calls[0].a, (unsigned)MAX_SERVERS);
@@ -188,17 +173,17 @@ TEST_F(DialogTest, LabelsFromMessagesBlankWhenEmpty)
     lstrcpynA(g_text.msg5, "Treiber", sizeof(g_text.msg5));
     lstrcpynA(g_text.msg6, "Firmware-Version", sizeof(g_text.msg6));
     RefreshAboutDialog(m_hDlg);
-    EXPECT_EQ(ItemText(m_hDlg, IDC_APP_LABEL), "Anwendung");
-    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_LABEL), "Treiber");
-    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_LABEL), "Firmware-Version");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_APP_LABEL), "Anwendung");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_LABEL), "Treiber");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_FW_LABEL), "Firmware-Version");
 
     // A full field without terminator stops at the field, not in msg5.
     memset(g_text.msg4, 'x', sizeof(g_text.msg4));
     g_text.msg6[0] = '\0';
     RefreshAboutDialog(m_hDlg);
-    EXPECT_EQ(ItemText(m_hDlg, IDC_APP_LABEL), std::string(sizeof(g_text.msg4), 'x'));
-    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_LABEL), "Treiber");
-    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_LABEL), "");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_APP_LABEL), std::string(sizeof(g_text.msg4), 'x'));
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_LABEL), "Treiber");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_FW_LABEL), "");
 }
 
 TEST_F(DialogTest, AppVersionFromOwnResourceDriverRowKeptWhenMissing)
@@ -208,8 +193,8 @@ TEST_F(DialogTest, AppVersionFromOwnResourceDriverRowKeptWhenMissing)
     SetDlgItemTextA(m_hDlg, IDC_APP_VERSION, "stale");
     SetDlgItemTextA(m_hDlg, IDC_DRV_VERSION, "v1.0.0.12");
     RefreshAboutDialog(m_hDlg);
-    EXPECT_EQ(ItemText(m_hDlg, IDC_APP_VERSION), "v1.0.2.8");
-    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.0.12");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_APP_VERSION), "v1.0.2.8");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.0.12");
 }
 
 TEST_F(DialogTest, DriverRowFromFileInSystemDrivers)
@@ -222,7 +207,7 @@ TEST_F(DialogTest, DriverRowFromFileInSystemDrivers)
     ASSERT_NE(CreateAbout(), nullptr);
     SetDlgItemTextA(m_hDlg, IDC_DRV_VERSION, "stale");
     RefreshAboutDialog(m_hDlg);
-    EXPECT_EQ(ItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.2.8");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.2.8");
     DeleteFileA(driver.c_str());
 }
 
@@ -301,8 +286,8 @@ TEST_F(DialogTest, AboutDeactivationRefreshes)
     SetDlgItemTextA(m_hDlg, IDC_FW_VERSION, " Fail");
     lstrcpynA(g_text.msg6, "FW", sizeof(g_text.msg6));
     SendMessageA(m_hDlg, WM_ACTIVATE, WA_INACTIVE, 0);
-    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_VERSION), "v_._._._");
-    EXPECT_EQ(ItemText(m_hDlg, IDC_FW_LABEL), "FW");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_FW_VERSION), "v_._._._");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_FW_LABEL), "FW");
 }
 
 TEST_F(DialogTest, AboutOkHidesOnly)

@@ -61,9 +61,9 @@ TEST_F(MainWindow, TimerAndPowerMessagesReachTheirHandlers)
 TEST_F(MainWindow, DestroyPostsQuit)
 {
     DestroyWindow(hWnd);
-    MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 0u);
+    WPARAM nCode = 1;
+    EXPECT_TRUE(TakeQuitMessage(&nCode));
+    EXPECT_EQ(nCode, 0u);
 }
 
 TEST_F(MainWindow, UnknownCommandDoesNothing)

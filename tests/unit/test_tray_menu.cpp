@@ -86,16 +86,6 @@ static void SetMenuTexts()
     lstrcpynA(g_szDeviceMenu, "VELTRIX Q5", sizeof(g_szDeviceMenu));
 }
 
-// Drops a quit message left by a destroyed window, so later menus can be tracked.
-static bool TakeQuitMessage(WPARAM* pCode = nullptr)
-{
-    MSG msg;
-    if (!PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
-        return false;
-    if (pCode)
-        *pCode = msg.wParam;
-    return true;
-}
 
 class TrayMenuTest : public ::testing::Test {
 protected:
