@@ -34,12 +34,17 @@ HMENU g_hMenuBar = nullptr, g_hPopupMenu = nullptr, g_hDeviceMenu = nullptr,
 CRITICAL_SECTION g_csServer;
 char g_szTrace[TRACE_SIZE];
 
+void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args)
+{
+    vsnprintf(pszBuffer, cbBuffer, pszFormat, args);
+    pszBuffer[cbBuffer - 1] = '\0';
+    OutputDebugStringA(pszBuffer);
+}
+
 void Trace(const char* pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(g_szTrace, sizeof(g_szTrace), pszFormat, args);
+    TraceInto(g_szTrace, sizeof(g_szTrace), pszFormat, args);
     va_end(args);
-    g_szTrace[sizeof(g_szTrace) - 1] = '\0';
-    OutputDebugStringA(g_szTrace);
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
+#include <cstdarg>
+#include <cstddef>
 #include "wusb/wusb.h"
 
 // ---- Messages and timers ---------------------------------------------------
@@ -85,3 +87,5 @@ extern char g_szTrace[TRACE_SIZE];
 
 // Formats like printf into g_szTrace (always terminated) and sends it to the debugger.
 void Trace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
+// The same into a buffer of the caller's, for traces that keep their own.
+void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args);

@@ -19,10 +19,8 @@ static void FilterTrace(const char* pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(s_szFilterTrace, sizeof(s_szFilterTrace), pszFormat, args);
+    TraceInto(s_szFilterTrace, sizeof(s_szFilterTrace), pszFormat, args);
     va_end(args);
-    s_szFilterTrace[sizeof(s_szFilterTrace) - 1] = '\0';
-    OutputDebugStringA(s_szFilterTrace);
 }
 
 // "VID_vvvv&PID_pppp": 1 with both numbers, 0 when the value lacks either part
