@@ -24,6 +24,13 @@ protected:
     {
         return WaitUntil(nMs, [&] { return folder.CountCalls(call) >= nCount; });
     }
+    // Starts the agent and waits for its automatic attach of the default free device;
+    // null when either never happened.
+    static HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder)
+    {
+        HWND hWnd = LaunchAgent(agent, folder);
+        return hWnd && WaitCall(folder, kImport, 1, 15000) ? hWnd : nullptr;
+    }
 };
 
 }  // namespace
@@ -32,9 +39,8 @@ TEST_F(Connection, FreeAcceptedDeviceIsAttachedAfterTheDelayThenShownConnected)
 {
     ProgramFolder folder("e2e-attach");
     AgentProcess agent;
-    HWND hWnd = LaunchAgent(agent, folder);
+    HWND hWnd = LaunchAttached(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    ASSERT_TRUE(WaitCall(folder, kImport, 1, 15000));
 
     unsigned long long nOpen = FirstAt(folder, "WUSBOpen(32868,3000,0) = 0");
     unsigned long long nImport = FirstAt(folder, kImport);
@@ -123,9 +129,8 @@ TEST_F(Connection, SuspendDetachesAndResumeAttachesAgain)
 {
     ProgramFolder folder("e2e-power");
     AgentProcess agent;
-    HWND hWnd = LaunchAgent(agent, folder);
+    HWND hWnd = LaunchAttached(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    ASSERT_TRUE(WaitCall(folder, kImport, 1, 15000));
     Sleep(500);   // the connected notification
 
     PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
@@ -142,9 +147,8 @@ TEST_F(Connection, ExitDetachesTheDeviceAndEndsAfterThePause)
 {
     ProgramFolder folder("e2e-exit");
     AgentProcess agent;
-    HWND hWnd = LaunchAgent(agent, folder);
+    HWND hWnd = LaunchAttached(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    ASSERT_TRUE(WaitCall(folder, kImport, 1, 15000));
     Sleep(500);
     ULONGLONG nExit = GetTickCount64();
     DWORD dwCode = 1;
