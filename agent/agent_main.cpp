@@ -3,6 +3,7 @@
 #include "agent_state.h"
 #include "connection.h"
 #include "main_window.h"
+#include "program_path.h"
 #include "../res/resource.h"
 #include "../settings/settings.h"
 #include "../ui/dialogs.h"
@@ -33,30 +34,44 @@ static int ShowAlreadyRunning()
     return 0;
 }
 
+// Held by the agent of this session for its whole life: a start that finds it
+// taken leaves, even when the first start has not made its window yet.
+static HANDLE g_hInstanceMutex = nullptr;
+
+// 1 when this start is the session's one agent (or already was).
+static int ClaimSingleInstance()
+{
+    if (g_hInstanceMutex)
+        return 1;
+    HANDLE hMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME);
+    // Without the object only the window check guards, as it always did.
+    if (!hMutex)
+        return 1;
+    // An agent that died without releasing it leaves it abandoned: ours now.
+    DWORD dwWait = WaitForSingleObject(hMutex, 0);
+    if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
+        g_hInstanceMutex = hMutex;
+        return 1;
+    }
+    // Not kept: a start after the running agent's exit must find the name free.
+    CloseHandle(hMutex);
+    return 0;
+}
+
 static HWND CreateMainWindow(const char* pszClass, const char* pszTitle)
 {
     return CreateWindowExA(0, pszClass, pszTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                            CW_USEDEFAULT, 0, nullptr, nullptr, g_hInst, nullptr);
 }
 
-// The folder the executable really lies in, for loading wusb.dll by full path.
-static void GetExeFolder(char* pszFolder, int cchFolder)
-{
-    char szPath[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, szPath, sizeof(szPath) - 1);
-    char* pSlash = strrchr(szPath, '\\');
-    if (pSlash)
-        *pSlash = '\0';
-    lstrcpynA(pszFolder, szPath, cchFolder);
-}
-
 static void OpenClientLibrary(HWND hWnd)
 {
     // Bound once per process; an unbound library fails below like a failed open.
+    // A folder without a faithful path has no library to offer either.
     if (!g_wusb.pfnOpen) {
         char szFolder[MAX_PATH];
-        GetExeFolder(szFolder, sizeof(szFolder));
-        BindWusbLibrary(szFolder);
+        if (GetModuleFolderAnsi(nullptr, szFolder, sizeof(szFolder)))
+            BindWusbLibrary(szFolder);
     }
 
     if (WUSBOpen(hWnd, WM_WUSB_NOTIFY, WUSB_OPEN_ARG3, WUSB_OPEN_ARG4) != 0) {
@@ -90,7 +105,7 @@ int AgentMain(HINSTANCE hInstance)
     InitAppDir();
     LoadSettings();
 
-    if (FindWindowA(szClass, nullptr))
+    if (!ClaimSingleInstance() || FindWindowA(szClass, nullptr))
         return ShowAlreadyRunning();
 
     RegisterMainWindowClass(hInstance, szClass);
@@ -105,8 +120,33 @@ int AgentMain(HINSTANCE hInstance)
 
     DeleteCriticalSection(&g_csServer);
     // The library may still be detaching the device: give it time before closing.
-    Sleep(SHUTDOWN_PAUSE_MS);
-    WUSBClose();
-    UnbindWusbLibrary();
+    // A session end has closed it already.
+    if (!g_bLibraryClosed) {
+        Sleep(SHUTDOWN_PAUSE_MS);
+        CloseClientLibrary();
+    }
+    // Never unloaded: a worker thread of the library may still be finishing,
+    // and the process ends here anyway.
     return 0;
+}
+
+void CloseClientLibrary()
+{
+    if (g_bLibraryClosed)
+        return;
+    g_bLibraryClosed = 1;
+    WUSBClose();
+}
+
+void OnEndSession(HWND hWnd, WPARAM bEnding)
+{
+    // A cancelled end changes nothing.
+    if (!bEnding)
+        return;
+    // Windows may end the process as soon as this returns: release the device
+    // now, as Exit and the shutdown would, with the wait kept well inside the
+    // time Windows gives.
+    ExitAgent(hWnd);
+    Sleep(ENDSESSION_DETACH_WAIT_MS);
+    CloseClientLibrary();
 }

@@ -15,6 +15,7 @@ int g_bNoticeShown = 0;
 int g_bImportPending = 0;
 int g_nStatus = STATUS_NONE;
 int g_bDeviceAccepted = 0;
+int g_bLibraryClosed = 0;
 int g_bit_rate = 0;
 char g_szDeviceUrl[DEVICE_URL_SIZE];
 char g_szDeviceMenu[DEVICE_MENU_SIZE];

@@ -15,6 +15,9 @@ constexpr UINT_PTR IDT_DELAY_IMPORT = 33468;         // one-shot delayed import
 constexpr UINT SERVER_CHECK_MS = 5000;
 constexpr UINT DELAY_IMPORT_MS = 3000;
 constexpr DWORD SHUTDOWN_PAUSE_MS = 3000;            // library stays open this long after the loop
+constexpr DWORD ENDSESSION_DETACH_WAIT_MS = 2000;    // detach wait at logoff, inside Windows' 5 s
+// One agent per user session, whether running or still starting.
+#define INSTANCE_MUTEX_NAME "Local\\VELTRIX Q5 agent"
 
 // The library's open call: notification message, then two fixed arguments.
 constexpr int WUSB_OPEN_ARG3 = 3000;
@@ -67,6 +70,7 @@ extern int g_bNoticeShown;
 extern int g_bImportPending;
 extern int g_nStatus;
 extern int g_bDeviceAccepted;
+extern int g_bLibraryClosed;           // WUSBClose was called (session end or shutdown)
 extern int g_bit_rate;
 extern char g_szDeviceUrl[DEVICE_URL_SIZE];
 extern char g_szDeviceMenu[DEVICE_MENU_SIZE];

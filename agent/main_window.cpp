@@ -1,6 +1,7 @@
 // The hidden main window: every event of the agent arrives here and is handed on.
 #include "main_window.h"
 #include "agent_state.h"
+#include "agent_main.h"
 #include "connection.h"
 #include "../ui/tray_icon.h"
 #include "../ui/tray_menu.h"
@@ -54,6 +55,8 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
     case WM_WUSB_NOTIFY:    OnWUSBNotify(hWnd); return 0;
     case WM_TRAY_NOTIFY:    return OnTrayNotify(hWnd, uMsg, wParam, lParam);
+    case WM_QUERYENDSESSION: return TRUE;   // never stands in the way of a logoff
+    case WM_ENDSESSION:     OnEndSession(hWnd, wParam); return 0;
     default:                return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
 }

@@ -3,6 +3,7 @@
 #include "language.h"
 #include "reg_key.h"
 #include "../agent/agent_state.h"
+#include "../agent/program_path.h"
 #include <cstdio>
 #include <cstring>
 
@@ -11,16 +12,12 @@
 constexpr int RUN_COMMAND_SIZE = APP_PATH_SIZE + 2;
 
 // Full path of the running executable into a zero-filled buffer; its length,
-// or 0 when the system gave none or cut it to fit (a cut path is not ours).
+// or 0 when there is no faithful one that fits (a cut path is not ours).
 static DWORD GetExePath(char* pszPath, DWORD cbPath)
 {
-    memset(pszPath, 0, cbPath);
-    DWORD nLen = GetModuleFileNameA(nullptr, pszPath, cbPath);
-    if (nLen == 0 || nLen >= cbPath) {
-        memset(pszPath, 0, cbPath);
+    if (!GetModulePathAnsi(nullptr, pszPath, (int)cbPath))
         return 0;
-    }
-    return nLen;
+    return (DWORD)strlen(pszPath);
 }
 
 // The quoted command line for the Run key; 0 when the path is unknown.

@@ -8,3 +8,5 @@
 // Appends "<ms> <text>\r\n"; the text is formatted by the printf rules and cut to fit.
 // Caller holds the lock.
 void SimJournal(const char* pszFormat, ...);
+// Journal line of a library unloaded while its work after WUSBClose still ran.
+#define SIM_UNLOADED_AT_WORK "unloaded while still at work"

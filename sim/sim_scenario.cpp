@@ -10,6 +10,8 @@ static const char SECTION_SERVER[] = "server";
 
 // Defaults of a missing file or key: one free device on a server at 192.168.1.10.
 static const int DEFAULT_OPEN_RESULT = 0;
+// Longest work the library may leave running after it was closed.
+static const int MAX_CLOSE_LINGER_MS = 10000;
 static const int DEFAULT_PRESENT = 1;
 static const char DEFAULT_FIRMWARE[] = "2.1.0.7";
 static const int DEFAULT_DEVICE_COUNT = 1;
@@ -166,6 +168,9 @@ void LoadSimWorld()
     const char* pszFile = szFile;
 
     w.nOpenResult = ReadInt(SECTION_LIBRARY, "open_result", DEFAULT_OPEN_RESULT, pszFile);
+    w.nCloseLingerMs = ReadInt(SECTION_LIBRARY, "close_linger_ms", 0, pszFile);
+    if (w.nCloseLingerMs < 0 || w.nCloseLingerMs > MAX_CLOSE_LINGER_MS)
+        w.nCloseLingerMs = 0;
     ReadText(SECTION_LIBRARY, "computer_name", "", w.szComputerName, sizeof(w.szComputerName), pszFile);
     w.bPresent = ReadInt(SECTION_SERVER, "present", DEFAULT_PRESENT, pszFile) != 0;
     ReadText(SECTION_SERVER, "firmware", DEFAULT_FIRMWARE, w.szFirmware, sizeof(w.szFirmware), pszFile);

@@ -14,6 +14,7 @@ constexpr int SIM_ERR_WRITE = 3;         // the scenario file could not be writt
 // One server with one device, as the scenario file describes it.
 struct SimWorld {
     int nOpenResult;
+    int nCloseLingerMs;                             // work left running after WUSBClose
     char szComputerName[SIM_COMPUTER_NAME_SIZE];   // override; empty: the host name
     int bPresent;
     char szFirmware[WUSB_FIRMWARE_SIZE];

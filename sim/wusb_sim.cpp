@@ -5,6 +5,9 @@
 #include "sim_state.h"
 #include "sim_watcher.h"
 #include <cstring>
+#ifdef SIM_WITH_COMPANION
+#include "sim_companion.h"
+#endif
 
 // Last bandwidth test asked for; the simulated server answers with the scenario's bit rate.
 static unsigned int g_dwSimPerfServer = 0;
@@ -23,11 +26,43 @@ static void FillHostName()
     lstrcpynA(g_szSimComputerName, g_szSimHostName, sizeof(g_szSimComputerName));
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+// A vendor library may go on working for a moment after WUSBClose returns;
+// the scenario's close_linger_ms plays that with a thread that holds no
+// reference on this DLL, so an unload under it runs it into unmapped code.
+static volatile LONG g_bSimLingering = 0;
+
+static DWORD WINAPI SimLingerProc(LPVOID pMs)
+{
+    DWORD dwEnd = GetTickCount() + (DWORD)(UINT_PTR)pMs;
+    while ((LONG)(GetTickCount() - dwEnd) < 0)
+        SwitchToThread();
+    InterlockedExchange(&g_bSimLingering, 0);
+    return 0;
+}
+
+static void StartSimLinger(int nMs)
+{
+    if (nMs <= 0)
+        return;
+    InterlockedExchange(&g_bSimLingering, 1);
+    HANDLE hThread = CreateThread(nullptr, 0, SimLingerProc, (LPVOID)(UINT_PTR)nMs, 0, nullptr);
+    if (hThread)
+        CloseHandle(hThread);
+    else
+        InterlockedExchange(&g_bSimLingering, 0);
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
     if (dwReason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(hInstance);
         FillHostName();
+    }
+    // Unloaded by FreeLibrary (not by process end) while still at work: say so.
+    if (dwReason == DLL_PROCESS_DETACH && !pReserved && g_bSimLingering) {
+        SimLock();
+        SimJournal(SIM_UNLOADED_AT_WORK);
+        SimUnlock();
     }
     return TRUE;
 }
@@ -62,6 +97,11 @@ int SimOpen(HWND hWnd, unsigned int uMsg, int nArg3, int nArg4)
     LoadSimWorld();
     int nResult = g_simWorld.nOpenResult;
     // A library that failed to start delivers nothing.
+#ifdef SIM_WITH_COMPANION
+    // This build needs its companion DLL, as vendor libraries often do.
+    if (nResult == SIM_OK && !SimCompanionReady())
+        nResult = SIM_ERR_STATE;
+#endif
     if (nResult == SIM_OK) {
         g_hSimWnd = hWnd;
         g_uSimMsg = uMsg;
@@ -80,6 +120,7 @@ int SimClose()
     g_hSimWnd = nullptr;
     g_uSimMsg = 0;
     SimJournal("WUSBClose() = %d", SIM_OK);
+    StartSimLinger(g_simWorld.nCloseLingerMs);
     SimUnlock();
     return SIM_OK;
 }

@@ -1,6 +1,7 @@
 // The About dialog (three version rows) and the already-running dialog.
 #include "dialogs.h"
 #include "../agent/agent_state.h"
+#include "../agent/program_path.h"
 #include "../res/resource.h"
 #include <shlobj.h>
 #include <cstdio>
@@ -61,9 +62,8 @@ static void SetVersionRow(HWND hDlg, int nId, const char* pszPath)
 static void RefreshAppVersion(HWND hDlg)
 {
     char szPath[APP_PATH_SIZE] = "";
-    GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-    szPath[sizeof(szPath) - 1] = '\0';
-    SetVersionRow(hDlg, IDC_APP_VERSION, szPath);
+    if (GetModulePathAnsi(nullptr, szPath, sizeof(szPath)))
+        SetVersionRow(hDlg, IDC_APP_VERSION, szPath);
 }
 
 static void RefreshDriverVersion(HWND hDlg)

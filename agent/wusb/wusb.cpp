@@ -9,15 +9,30 @@ static FARPROC BindExport(HMODULE hModule, const char* pszName)
     return GetProcAddress(hModule, pszName);
 }
 
+// A vendor library may need DLLs of its own beside it: its folder and System32
+// are searched for them, the current directory and PATH never.
+static HMODULE LoadLibraryWithCompanions(const char* pszPath)
+{
+    HMODULE hModule = LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Systems without these flags refuse them as invalid; there the altered
+    // search path starts at the library's folder, and the empty DLL directory
+    // set at start-up keeps the current directory out.
+    if (!hModule && GetLastError() == ERROR_INVALID_PARAMETER)
+        hModule = LoadLibraryExA(pszPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return hModule;
+}
+
 int BindWusbLibrary(const char* pszFolder)
 {
     UnbindWusbLibrary();
     // Always by full path: the DLL search path could hand us a planted copy.
+    if (!pszFolder || !pszFolder[0])
+        return 0;   // "\\wusb.dll" would name the current drive's root
     char szPath[MAX_PATH];
     int nLen = snprintf(szPath, sizeof(szPath), "%s\\wusb.dll", pszFolder);
     if (nLen < 0 || nLen >= (int)sizeof(szPath))
         return 0;
-    HMODULE hModule = LoadLibraryA(szPath);
+    HMODULE hModule = LoadLibraryWithCompanions(szPath);
     if (!hModule)
         return 0;
 

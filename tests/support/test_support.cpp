@@ -113,6 +113,7 @@ void ResetAgentState()
     g_bImportPending = 0;
     g_nStatus = STATUS_NONE;
     g_bDeviceAccepted = 0;
+    g_bLibraryClosed = 0;
     g_bit_rate = 0;
     memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
     memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));
