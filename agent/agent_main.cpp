@@ -5,6 +5,7 @@
 #include "main_window.h"
 #include "program_path.h"
 #include "../res/resource.h"
+#include "../settings/language.h"
 #include "../settings/settings.h"
 #include "../ui/dialogs.h"
 #include "../ui/tray_icon.h"
@@ -145,8 +146,18 @@ void OnEndSession(HWND hWnd, WPARAM bEnding)
         return;
     // Windows may end the process as soon as this returns: release the device
     // now, as Exit and the shutdown would, with the wait kept well inside the
-    // time Windows gives.
-    ExitAgent(hWnd);
-    Sleep(ENDSESSION_DETACH_WAIT_MS);
+    // time Windows gives. The detach goes first; the rest of the exit sequence
+    // (taking the icon away may be slow while the shell is ending) spends the wait.
+    // The windows go before the library is closed: the About dialog's last
+    // activation still asks it for the server list.
+    DWORD dwStart = GetTickCount();
+    KillTimer(hWnd, IDT_SERVER_CHECK);
+    DetachForExit(hWnd);
+    RemoveTrayIcon();
+    FreeLangLists();
+    DestroyAgentWindows(hWnd);
+    DWORD dwSpent = GetTickCount() - dwStart;
+    if (dwSpent < ENDSESSION_DETACH_WAIT_MS)
+        Sleep(ENDSESSION_DETACH_WAIT_MS - dwSpent);
     CloseClientLibrary();
 }

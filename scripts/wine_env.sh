@@ -4,6 +4,8 @@ export WINEPREFIX="${WINEPREFIX:-$BUILD_DIR/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
+# Wine opens file names in any alphabet only under a UTF-8 locale (C.UTF-8 is always there).
+export LC_ALL=C.UTF-8
 
 if [ -z "${DISPLAY:-}" ]; then
     # Pick a free display number and keep Xvfb for this shell's lifetime.

@@ -143,16 +143,26 @@ int OpenDeviceSettings()
     return 1;
 }
 
+void DetachForExit(HWND hWnd)
+{
+    // Forced so the detach runs whatever the last notification said.
+    InterlockedExchange(&g_bConnected, 1);
+    DisconnectDevice(hWnd);
+}
+
+void DestroyAgentWindows(HWND hWnd)
+{
+    DestroyWindow(g_hAboutDlg);
+    g_hAboutDlg = nullptr;
+    DestroyWindow(hWnd);
+}
+
 int ExitAgent(HWND hWnd)
 {
     KillTimer(hWnd, IDT_SERVER_CHECK);
     RemoveTrayIcon();
     FreeLangLists();
-    // Forced so the detach runs whatever the last notification said.
-    InterlockedExchange(&g_bConnected, 1);
-    DisconnectDevice(hWnd);
-    DestroyWindow(g_hAboutDlg);
-    g_hAboutDlg = nullptr;
-    DestroyWindow(hWnd);
+    DetachForExit(hWnd);
+    DestroyAgentWindows(hWnd);
     return 1;
 }

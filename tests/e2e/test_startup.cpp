@@ -22,13 +22,6 @@ std::string DefaultLanguageText(const ProgramFolder& folder, const char* pszSect
     return szText;
 }
 
-HWND WaitSingleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
-{
-    std::vector<HWND> dialogs;
-    WaitUntil(nTimeoutMs, [&] { return !(dialogs = agent.VisibleDialogs()).empty(); });
-    return dialogs.empty() ? nullptr : dialogs.front();
-}
-
 }  // namespace
 
 TEST_F(Startup, HiddenMainWindowAndOrderlyCloseWithPause)
@@ -74,7 +67,7 @@ TEST_F(Startup, SecondStartExplainsItselfAndLeavesTheFirstRunning)
 
     AgentProcess second;
     ASSERT_TRUE(second.Start(folder.ExePath()));
-    HWND hDlg = WaitSingleDialog(second, kStartTimeoutMs);
+    HWND hDlg = WaitVisibleDialog(second, kStartTimeoutMs);
     ASSERT_NE(hDlg, nullptr);
     char szText[512] = {};
     GetDlgItemTextA(hDlg, IDC_RUNNING_TEXT, szText, sizeof(szText));
@@ -109,7 +102,7 @@ TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
             folder.WriteScenario("[library]\r\nopen_result=7\r\n");
         AgentProcess agent;
         ASSERT_TRUE(agent.Start(folder.ExePath()));
-        HWND hBox = WaitSingleDialog(agent, kStartTimeoutMs);
+        HWND hBox = WaitVisibleDialog(agent, kStartTimeoutMs);
         ASSERT_NE(hBox, nullptr);
         Sleep(500);   // a second box would have shown by now
         EXPECT_EQ(agent.VisibleDialogs().size(), 1u);

@@ -107,14 +107,16 @@ DWORD WINAPI AgentProcess::DebugThread(void* pArg)
 
 void AgentProcess::DebugLoop()
 {
-    std::string cmd = "\"" + m_exePath + "\"";
-    std::string dir = m_exePath.substr(0, m_exePath.rfind('\\'));
-    STARTUPINFOA si = {};
+    // Wide calls, so a folder in any alphabet starts as the user's shell would start it.
+    std::wstring exe = WidePath(m_exePath);
+    std::wstring cmd = L"\"" + exe + L"\"";
+    std::wstring dir = exe.substr(0, exe.rfind(L'\\'));
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
-    cmdBuf.push_back('\0');
-    if (!CreateProcessA(m_exePath.c_str(), cmdBuf.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+    std::vector<wchar_t> cmdBuf(cmd.begin(), cmd.end());
+    cmdBuf.push_back(L'\0');
+    if (!CreateProcessW(exe.c_str(), cmdBuf.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
                         nullptr, dir.c_str(), &si, &pi)) {
         InterlockedExchange(&m_bExited, 1);
         SetEvent(m_hStarted);
@@ -270,11 +272,36 @@ bool AgentProcess::WaitTrace(const std::string& text, DWORD nTimeoutMs) const
     return WaitUntil(nTimeoutMs, [&] { return HasTrace(text); });
 }
 
-HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder)
+HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
 {
-    if (!agent.Start(folder.ExePath()))
+    if (!agent.Start(exePath.empty() ? folder.ExePath() : exePath))
         return nullptr;
     return agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+}
+
+HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
+{
+    HWND hWnd = LaunchAgent(agent, folder, exePath);
+    if (!hWnd || !WaitUntil(15000, [&] { return folder.CountCalls(E2E_IMPORT_CALL) > 0; }))
+        return nullptr;
+    // The import's notification brings a list refresh that shows the device held here.
+    bool bRefreshed = WaitUntil(5000, [&] {
+        bool bImported = false;
+        for (const std::string& call : folder.JournalCalls()) {
+            bImported = bImported || call == E2E_IMPORT_CALL;
+            if (bImported && call.rfind("WUSBGetServerList(", 0) == 0)
+                return true;
+        }
+        return false;
+    });
+    return bRefreshed ? hWnd : nullptr;
+}
+
+HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
+{
+    std::vector<HWND> dialogs;
+    WaitUntil(nTimeoutMs, [&] { return !(dialogs = agent.VisibleDialogs()).empty(); });
+    return dialogs.empty() ? nullptr : dialogs.front();
 }
 
 bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode)

@@ -40,6 +40,7 @@ public:
     AgentProcess(const AgentProcess&) = delete;
     AgentProcess& operator=(const AgentProcess&) = delete;
 
+    // exePath in UTF-8 (plain ASCII for most tests).
     bool Start(const std::string& exePath);
     DWORD Pid() const { return m_dwPid; }
     bool Running() const;
@@ -96,7 +97,18 @@ bool WaitUntil(DWORD nTimeoutMs, F done)
 constexpr DWORD E2E_START_TIMEOUT_MS = 20000;
 constexpr DWORD E2E_EXIT_TIMEOUT_MS = 20000;
 
-// Starts the agent in the folder and waits for its main window; null when it never came.
-HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder);
+// The default scenario's device (192.168.1.10, device 1) attached and detached.
+constexpr const char* E2E_IMPORT_CALL = "WUSBImportDevice(167880896,1) = 0";
+constexpr const char* E2E_UNIMPORT_CALL = "WUSBUnimportDevice(167880896,1) = 0";
+
+// Starts the agent in the folder (or the exe given) and waits for its main window;
+// null when it never came.
+HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
+// The same, then waits for the automatic attach of the default free device and for
+// the agent's list refresh that follows it, as the folder's journal shows them;
+// null when either never happened.
+HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
+// Waits for a visible dialog box of the process; null when none came.
+HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs);
 // Asks the agent to exit through its menu command and waits for the process to end.
 bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode = nullptr);

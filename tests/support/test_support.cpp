@@ -227,6 +227,16 @@ std::string DistDir()
     return path;
 }
 
+std::wstring WidePath(const std::string& utf8)
+{
+    int nWide = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(nWide > 0 ? nWide : 1, L'\0');
+    if (nWide > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], nWide);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
 void UseProgramDir(const std::string& dir)
 {
     lstrcpynA(g_szAppDir, dir.c_str(), sizeof(g_szAppDir));

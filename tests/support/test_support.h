@@ -66,6 +66,8 @@ private:
 std::string DistDir();
 // Points g_szAppDir and g_szSettingIni at a folder (as InitAppDir/LoadSettings would).
 void UseProgramDir(const std::string& dir);
+// A UTF-8 path (ASCII paths unchanged) for the wide functions.
+std::wstring WidePath(const std::string& utf8);
 // Reads a whole file; "" when missing.
 std::string ReadFileText(const std::string& path);
 

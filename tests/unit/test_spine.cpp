@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "support/test_support.h"
 #include "agent/main_window.h"
+#include "agent/program_path.h"
 
 TEST(Trace, CutsAtBufferAndTerminates)
 {
@@ -24,4 +25,39 @@ TEST(Binding, MissingLibraryLeavesEveryCallSafe)
     WUSBClose();
     WUSBManualScan();
     WUSBImportDevice(1, 2);
+}
+
+// Program paths in ANSI: faithful ones as they are, others from the folder's short
+// path, and none at all rather than one with '?' in it.
+TEST(ProgramPath, AnsiPathIsFaithfulOrShortOrNone)
+{
+    TempDir dir("ansi-path");
+    const std::wstring cyrillic = WidePath(dir.Path()) + L"\\\x041F\x0443\x0442\x044C";   // "Путь"
+    ASSERT_TRUE(CreateDirectoryW(cyrillic.c_str(), nullptr));
+    struct Case {
+        const char* pszName;
+        std::wstring path;
+        int nExpected;
+    } cases[] = {
+        {"plain", WidePath(dir.Path()) + L"\\VELTRIX Q5.exe", 1},
+        {"folder outside the code page", cyrillic + L"\\VELTRIX Q5.exe", 1},
+        {"no short name to be had", cyrillic + L"-gone\\VELTRIX Q5.exe", 0},
+        {"too long for the buffer", L"C:\\" + std::wstring(APP_PATH_SIZE, L'a') + L"\\x.exe", 0},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        char szPath[APP_PATH_SIZE];
+        memset(szPath, 'x', sizeof(szPath));
+        ASSERT_EQ(AnsiPathFromWide(&c.path[0], szPath, sizeof(szPath)), c.nExpected);
+        if (!c.nExpected) {
+            EXPECT_STREQ(szPath, "");
+            continue;
+        }
+        std::string path = szPath;
+        EXPECT_EQ(path.find('?'), std::string::npos) << path;
+        EXPECT_EQ(path.substr(path.size() - 15), "\\VELTRIX Q5.exe");
+        DWORD dwAttr = GetFileAttributesA(path.substr(0, path.size() - 15).c_str());
+        EXPECT_TRUE(dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) << path;
+    }
+    RemoveDirectoryW(cyrillic.c_str());
 }

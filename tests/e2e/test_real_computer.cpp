@@ -1,0 +1,198 @@
+// The real agent as a user's computer meets it: a vendor library with DLLs of its
+// own, work the library goes on with after WUSBClose, double starts, a program
+// folder the ANSI code page cannot spell, and the end of the session.
+#include <gtest/gtest.h>
+#include "support/agent_process.h"
+#include "settings/settings.h"
+#include "sim/sim_journal.h"
+
+namespace {
+
+class RealComputer : public ::testing::Test {
+protected:
+    RegistrySandbox registry;
+};
+
+// The stand-in's second build, which imports a companion DLL from beside it.
+std::string CompanionDir() { return DistDir() + "\\..\\variants\\companion"; }
+const char* const kCompanionDll = "wusbnet.dll";
+
+bool HasCall(const ProgramFolder& folder, const std::string& call)
+{
+    return folder.CountCalls(call) > 0;
+}
+
+// Text of a key of the default language file ("de": the registry is fresh).
+std::string DefaultLangText(const std::string& langDir, const char* pszSection, const char* pszKey)
+{
+    char szText[512] = {};
+    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText),
+                             (langDir + "\\ZeroVez_de.ini").c_str());
+    return szText;
+}
+
+}  // namespace
+
+TEST_F(RealComputer, LibraryLoadsWithItsCompanionAndStaysLoadedPastClose)
+{
+    struct Case {
+        const char* pszName;
+        bool bCompanion;
+    } cases[] = {{"companion beside it", true}, {"companion missing", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        ProgramFolder folder("e2e-companion");
+        CopyFileA((CompanionDir() + "\\wusb.dll").c_str(), (folder.Path() + "\\wusb.dll").c_str(), FALSE);
+        if (c.bCompanion)
+            CopyFileA((CompanionDir() + "\\" + kCompanionDll).c_str(),
+                      (folder.Path() + "\\" + kCompanionDll).c_str(), FALSE);
+        // The library's own work runs on for a moment after it is closed.
+        folder.SetScenario("library", "close_linger_ms", "1500");
+        AgentProcess agent;
+        HWND hWnd = LaunchAgent(agent, folder);
+        ASSERT_NE(hWnd, nullptr);
+        DWORD dwCode = 1;
+        if (c.bCompanion) {
+            ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return HasCall(folder, "WUSBManualScan() = 0"); }));
+            EXPECT_EQ(folder.JournalCalls().front(), "WUSBOpen(32868,3000,0) = 0");
+            EXPECT_TRUE(agent.VisibleDialogs().empty());
+            ASSERT_TRUE(ExitAgentByMenu(agent, hWnd, &dwCode));
+            EXPECT_EQ(folder.JournalCalls().back(), "WUSBClose() = 0");
+            EXPECT_FALSE(HasCall(folder, SIM_UNLOADED_AT_WORK)) << "the library was unloaded under its own work";
+        } else {
+            HWND hBox = WaitVisibleDialog(agent, E2E_START_TIMEOUT_MS);
+            ASSERT_NE(hBox, nullptr) << "the library-failed box";
+            PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+            ASSERT_TRUE(agent.WaitExit(E2E_EXIT_TIMEOUT_MS, &dwCode));
+            EXPECT_TRUE(folder.Journal().empty());
+        }
+        EXPECT_EQ(dwCode, 0u);
+    }
+}
+
+TEST_F(RealComputer, TwoStartsAtOnceMakeOneAgent)
+{
+    const DWORD gaps[] = {0, 50, 200, 500};
+    for (DWORD nGapMs : gaps) {
+        SCOPED_TRACE("gap " + std::to_string(nGapMs) + " ms");
+        ProgramFolder folder("e2e-double");
+        AgentProcess starts[2];
+        ASSERT_TRUE(starts[0].Start(folder.ExePath()));
+        Sleep(nGapMs);
+        ASSERT_TRUE(starts[1].Start(folder.ExePath()));
+
+        // Whichever start won runs; the other explains itself.
+        int nAgent = -1;
+        ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] {
+            for (int i = 0; i < 2; ++i)
+                if (starts[i].FindWindowOf(AGENT_CLASS) && !starts[1 - i].VisibleDialogs().empty())
+                    nAgent = i;
+            return nAgent >= 0;
+        }));
+        AgentProcess& agent = starts[nAgent];
+        AgentProcess& second = starts[1 - nAgent];
+        ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return HasCall(folder, "WUSBManualScan() = 0"); }));
+        EXPECT_EQ(second.FindWindowOf(AGENT_CLASS), nullptr);
+        EXPECT_EQ(second.VisibleDialogs().size(), 1u);
+        HWND hDlg = second.VisibleDialogs().front();
+
+        if (nGapMs == gaps[0]) {
+            // The agent ends while the second start's dialog is still open: a third start runs.
+            ASSERT_TRUE(ExitAgentByMenu(agent, agent.FindWindowOf(AGENT_CLASS)));
+            AgentProcess third;
+            HWND hThird = LaunchAgent(third, folder);
+            ASSERT_NE(hThird, nullptr);
+            EXPECT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return folder.CountCalls("WUSBOpen(") == 2; }));
+            EXPECT_TRUE(ExitAgentByMenu(third, hThird));
+        } else {
+            EXPECT_TRUE(ExitAgentByMenu(agent, agent.FindWindowOf(AGENT_CLASS)));
+        }
+        PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+        DWORD dwCode = 1;
+        ASSERT_TRUE(second.WaitExit(E2E_EXIT_TIMEOUT_MS, &dwCode));
+        EXPECT_EQ(dwCode, 0u);
+        EXPECT_EQ(folder.CountCalls("WUSBOpen("), nGapMs == gaps[0] ? 2 : 1);
+    }
+}
+
+// A program folder below a user name in another alphabet, on an English system.
+TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
+{
+    ProgramFolder plain("e2e-cyrillic");
+    // "Пользователь" in UTF-8 (the tests' paths are UTF-8); in ANSI the agent would see '?'.
+    const std::string parent = plain.Path() + "\\\xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2"
+                                              "\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
+    const std::string dir = parent + "\\VELTRIX Q5";
+    const char* const files[] = {"VELTRIX Q5.exe", "wusb.dll", "Setting.ini", "lang\\ZeroVez_de.ini"};
+    auto removeTree = [&] {
+        for (const char* pszFile : files)
+            DeleteFileW(WidePath(dir + "\\" + pszFile).c_str());
+        for (const std::string& d : {dir + "\\lang", dir, parent})
+            RemoveDirectoryW(WidePath(d).c_str());
+    };
+    ASSERT_TRUE(CreateDirectoryW(WidePath(parent).c_str(), nullptr));
+    CreateDirectoryW(WidePath(dir).c_str(), nullptr);
+    CreateDirectoryW(WidePath(dir + "\\lang").c_str(), nullptr);
+    for (const char* pszFile : files)
+        ASSERT_TRUE(CopyFileW(WidePath(plain.Path() + "\\" + pszFile).c_str(), WidePath(dir + "\\" + pszFile).c_str(),
+                              FALSE))
+            << pszFile;
+    // The stand-in's own files stay in the plain folder: only the agent is on trial here.
+    SetEnvironmentVariableA("WUSB_SIM_SCENARIO", plain.ScenarioPath().c_str());
+    SetEnvironmentVariableA("WUSB_SIM_JOURNAL", plain.JournalPath().c_str());
+
+    AgentProcess agent, second;
+    HWND hWnd = LaunchAttached(agent, plain, dir + "\\VELTRIX Q5.exe");
+    EXPECT_NE(hWnd, nullptr) << "library opened and the device, accepted by Setting.ini, attached";
+    std::string run;
+    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    ASSERT_GT(run.size(), 2u);
+    std::string runPath = run.substr(1, run.size() - 2);
+    EXPECT_EQ(runPath.find('?'), std::string::npos) << run;
+    EXPECT_NE(GetFileAttributesA(runPath.c_str()), INVALID_FILE_ATTRIBUTES) << run;
+
+    // A second start there speaks from the folder's language file.
+    ASSERT_TRUE(second.Start(dir + "\\VELTRIX Q5.exe"));
+    HWND hDlg = WaitVisibleDialog(second, E2E_START_TIMEOUT_MS);
+    ASSERT_NE(hDlg, nullptr);
+    EXPECT_EQ(DlgItemText(hDlg, IDC_RUNNING_TEXT), DefaultLangText(plain.Path() + "\\lang", "Message", "msg1"));
+    PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(second.WaitExit(E2E_EXIT_TIMEOUT_MS));
+    if (hWnd) {
+        EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+    }
+    agent.Kill();
+    SetEnvironmentVariableA("WUSB_SIM_SCENARIO", nullptr);
+    SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
+    removeTree();
+}
+
+TEST_F(RealComputer, SessionEndReleasesTheDeviceBeforeAnswering)
+{
+    ProgramFolder folder("e2e-logoff");
+    AgentProcess agent;
+    HWND hWnd = LaunchAttached(agent, folder);
+    ASSERT_NE(hWnd, nullptr);
+
+    DWORD_PTR nAnswer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &nAnswer));
+    EXPECT_EQ(nAnswer, (DWORD_PTR)TRUE);
+    // A cancelled end changes nothing.
+    ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &nAnswer));
+    Sleep(500);
+    EXPECT_EQ(folder.CountCalls("WUSBUnimportDevice("), 0);
+    EXPECT_TRUE(agent.Running());
+
+    ULONGLONG nStart = GetTickCount64();
+    ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &nAnswer));
+    printf("[ figures ] WM_ENDSESSION handled in %llu ms\n", GetTickCount64() - nStart);
+    // All of it before the answer: Windows may end the process right after.
+    std::vector<std::string> calls = folder.JournalCalls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.back(), "WUSBClose() = 0");
+    EXPECT_EQ(folder.CountCalls(E2E_UNIMPORT_CALL), 1);
+    DWORD dwCode = 1;
+    ASSERT_TRUE(agent.WaitExit(E2E_EXIT_TIMEOUT_MS, &dwCode));
+    EXPECT_EQ(dwCode, 0u);
+    EXPECT_EQ(folder.CountCalls("WUSBClose("), 1);
+}
