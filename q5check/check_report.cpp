@@ -27,7 +27,6 @@ const VerdictInfo& GetVerdictInfo(Verdict verdict)
     return s_aVerdicts[verdict >= 0 && verdict < VERDICT_COUNT ? verdict : VERDICT_NO_LIBRARY];
 }
 
-constexpr int LABEL_WIDTH = 17;
 constexpr int HOLDER_SIZE = WUSB_HOSTNAME_SIZE + 1;
 constexpr int HARDWARE_ID_SIZE = 24;
 constexpr int ADDRESS_TEXT_SIZE = 16;
@@ -199,7 +198,7 @@ static void FormatVerdictLine(const CheckFacts* pFacts, Verdict verdict, char* p
 // ---- Plain text ----------------------------------------------------------------
 static void PutLabel(Out* pOut, const char* pszLabel)
 {
-    Put(pOut, "%-*s", LABEL_WIDTH, pszLabel);
+    Put(pOut, "%-*s", REPORT_LABEL_WIDTH, pszLabel);
 }
 
 static void PutLibraryText(Out* pOut, const CheckFacts* pFacts)
@@ -280,7 +279,7 @@ static void PutServersText(Out* pOut, const CheckFacts* pFacts)
     Put(pOut, "%s\n", nShown > 0 ? "; the agent acts on server 1 only" : "");
     for (int i = 0; i < nShown; ++i) {
         const _WUSB_SERVER* pServer = &pFacts->servers[i];
-        char szLabel[LABEL_WIDTH + 8];
+        char szLabel[REPORT_LABEL_WIDTH + 8];
         snprintf(szLabel, sizeof(szLabel), "Server %d:", i + 1);
         PutLabel(pOut, szLabel);
         char szAddress[ADDRESS_TEXT_SIZE];

@@ -36,6 +36,8 @@ struct VerdictInfo {
 const VerdictInfo& GetVerdictInfo(Verdict verdict);
 
 constexpr int VERSION_TEXT_SIZE = 32;
+// Text lines are a label padded to this width, then the finding.
+constexpr int REPORT_LABEL_WIDTH = 17;
 
 // Everything the check gathered. The records are printed before the library
 // is closed: their address pointers point into it.
