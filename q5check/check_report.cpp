@@ -17,7 +17,7 @@ static const VerdictInfo s_aVerdicts[VERDICT_COUNT] = {
     {9, "no_address", "the library listed a server without an address: the agent treats it as no server"},
     {10, "no_settings", "Setting.ini %s: the agent accepts no device"},
     {11, "library_failed", "library failed to start (WUSBOpen returned %s)"},
-    {12, "library_incomplete", "wusb.dll is not the client library: %s of its 9 functions are missing"},
+    {12, "library_incomplete", "wusb.dll lacks %s functions the agent needs"},
     {13, "library_unloadable", "wusb.dll could not be loaded (%s)"},
     {14, "no_library", "wusb.dll not found in the program folder"},
 };
@@ -182,7 +182,9 @@ static void FormatVerdictDetail(const CheckFacts* pFacts, Verdict verdict, char*
     case VERDICT_NO_DEVICE:          AddressText(pServer, pszDst, cbDst); break;
     case VERDICT_NO_SETTINGS:        SettingErrorText(pFacts->dwSettingError, pszDst, cbDst); break;
     case VERDICT_OPEN_FAILED:        snprintf(pszDst, cbDst, "%d", pFacts->nOpenResult); break;
-    case VERDICT_LIBRARY_INCOMPLETE: snprintf(pszDst, cbDst, "%d", MissingExports(pFacts)); break;
+    case VERDICT_LIBRARY_INCOMPLETE:
+        snprintf(pszDst, cbDst, "%d of the %d", MissingExports(pFacts), WUSB_EXPORT_COUNT);
+        break;
     case VERDICT_LIBRARY_UNLOADABLE: LoadErrorText(pFacts->bind.dwLoadError, pszDst, cbDst); break;
     default:                         break;
     }

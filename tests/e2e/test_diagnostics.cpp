@@ -124,7 +124,7 @@ TEST(Diagnostics, EachSituationHasItsVerdictJsonAndExitCode)
          VERDICT_LIBRARY_UNLOADABLE, "wusb.dll could not be loaded (error 126: it or a DLL it needs is missing)",
          {{"found", "true"}, {"load_error", "126"}}},
         {"another DLL named wusb.dll", "", Library::OtherDll, Settings::Shipped, nullptr, "",
-         VERDICT_LIBRARY_INCOMPLETE, "wusb.dll is not the client library: 9 of its 9 functions are missing",
+         VERDICT_LIBRARY_INCOMPLETE, "wusb.dll lacks 9 of the 9 functions the agent needs",
          {{"WUSBOpen", "false"}, {"computerName", "false"}, {"load_error", "0"}}},
     };
     for (const Scenario& s : scenarios) {
