@@ -9,7 +9,7 @@ namespace {
 
 constexpr DWORD kRunTimeoutMs = 30000;
 
-enum class Library { StandIn, Missing, WithoutCompanion, OtherDll };
+enum class Library { StandIn, Missing, WithCompanion, WithoutCompanion, OtherDll };
 enum class Settings { Shipped, Missing, Folder, Custom };
 
 struct Scenario {
@@ -71,8 +71,11 @@ void LayOut(const ProgramFolder& folder, const Scenario& s)
     folder.WriteScenario(s.pszWorld);
     if (s.library == Library::Missing)
         folder.Remove("wusb.dll");
-    if (s.library == Library::WithoutCompanion)
+    // A library that needs a DLL of its own beside it, with and without that DLL.
+    if (s.library == Library::WithCompanion || s.library == Library::WithoutCompanion)
         CopyFileA(VariantPath("wusb.dll").c_str(), (folder.Path() + "\\wusb.dll").c_str(), FALSE);
+    if (s.library == Library::WithCompanion)
+        CopyFileA(VariantPath("wusbnet.dll").c_str(), (folder.Path() + "\\wusbnet.dll").c_str(), FALSE);
     if (s.library == Library::OtherDll)
         CopyFileA(VariantPath("wusbnet.dll").c_str(), (folder.Path() + "\\wusb.dll").c_str(), FALSE);
     if (s.settings != Settings::Shipped)
@@ -120,6 +123,8 @@ TEST(Diagnostics, EachSituationHasItsVerdictJsonAndExitCode)
          {{"open_result", "7"}, {"servers_listed", "0"}, {"notifications", "0"}}},
         {"wusb.dll missing", "", Library::Missing, Settings::Shipped, nullptr, "", VERDICT_NO_LIBRARY,
          "wusb.dll not found in the program folder", {{"found", "false"}, {"open_result", "null"}}},
+        {"companion DLL beside the library", "", Library::WithCompanion, Settings::Shipped, nullptr, "",
+         VERDICT_WOULD_ATTACH, "would attach", {{"load_error", "0"}, {"open_result", "0"}}},
         {"companion DLL missing", "", Library::WithoutCompanion, Settings::Shipped, nullptr, "",
          VERDICT_LIBRARY_UNLOADABLE, "wusb.dll could not be loaded (error 126: it or a DLL it needs is missing)",
          {{"found", "true"}, {"load_error", "126"}}},
