@@ -3,32 +3,19 @@
 #include "connection.h"
 #include "agent_state.h"
 #include "device_filter.h"
+#include "wusb/wusb_record.h"
 #include "../ui/tray_icon.h"
 #include <cstdio>
 #include <cstring>
 
-constexpr int DEFAULT_BIT_RATE = 0;
-constexpr int DEFAULT_TRANSFER_SIZE = 1024;
-constexpr int COMPUTER_NAME_SIZE = 256;
-
-// The library's server id is the IPv4 address read as a little-endian u32. A record
-// without an address record is unusable: 0, and the caller acts as if there were no server.
-static int GetServerId(const _WUSB_SERVER* pServer, unsigned int* pdwServerId)
+int ReadBitRateThreshold()
 {
-    if (!pServer->pAddress)
-        return 0;
-    memcpy(pdwServerId, pServer->pAddress->abAddr, sizeof(*pdwServerId));
-    return 1;
+    return (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
 }
 
-// The host name fills the record to its last byte and may lack a NUL there.
-static void CopyHostName(const _WUSB_SERVER* pServer, char* pszDst, size_t cbDst)
+unsigned int ReadTransferSize()
 {
-    size_t n = strnlen(pServer->szHostName, sizeof(pServer->szHostName));
-    if (n > cbDst - 1)
-        n = cbDst - 1;
-    memcpy(pszDst, pServer->szHostName, n);
-    pszDst[n] = '\0';
+    return GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
 }
 
 int ShowNoDevice(HWND hWnd)
@@ -64,7 +51,7 @@ static void OnDeviceFree(HWND hWnd)
 static void OnDeviceInUse(HWND hWnd, const _WUSB_SERVER* pServer)
 {
     char szHolder[WUSB_HOSTNAME_SIZE + 1];
-    CopyHostName(pServer, szHolder, sizeof(szHolder));
+    CopyRecordText(pServer->szHostName, sizeof(pServer->szHostName), szHolder, sizeof(szHolder));
     char szComputer[COMPUTER_NAME_SIZE];
     lstrcpynA(szComputer, WUSBComputerName(), sizeof(szComputer));
     Trace("Device hostname = %s\n", szHolder);
@@ -93,11 +80,9 @@ static void ArmDelayedImport(HWND hWnd, unsigned int dwServerId)
 {
     Trace("Import : start timer IDT_DELAY_IMPORT============\n ");
     g_bImportPending = 1;
-    g_bit_rate = (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
-    if (g_bit_rate > 0) {
-        UINT nTransferSize = GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
-        WUSBDoPerformanceTest(dwServerId, nTransferSize);
-    }
+    g_bit_rate = ReadBitRateThreshold();
+    if (g_bit_rate > 0)
+        WUSBDoPerformanceTest(dwServerId, ReadTransferSize());
     SetTimer(hWnd, IDT_DELAY_IMPORT, DELAY_IMPORT_MS, nullptr);
 }
 
@@ -105,8 +90,7 @@ static void OnDeviceAccepted(HWND hWnd, const _WUSB_SERVER* pServer, unsigned in
 {
     g_bDeviceAccepted = 1;
     snprintf(g_szDeviceMenu, sizeof(g_szDeviceMenu), "%s", "VELTRIX Q5");
-    const unsigned char* pAddr = pServer->pAddress->abAddr;
-    snprintf(g_szDeviceUrl, sizeof(g_szDeviceUrl), "http://%d.%d.%d.%d", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
+    FormatServerUrl(pServer, g_szDeviceUrl, sizeof(g_szDeviceUrl));
     if (pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect && !g_bImportPending)
         ArmDelayedImport(hWnd, dwServerId);
 }

@@ -9,3 +9,11 @@ int OnPowerBroadcast(HWND hWnd, WPARAM nEvent);
 int ConnectDevice(HWND hWnd);
 int DisconnectDevice(HWND hWnd);
 int ShowNoDevice(HWND hWnd);
+
+// The bandwidth test of Setting.ini [system], read afresh at each call.
+constexpr int DEFAULT_BIT_RATE = 0;
+constexpr unsigned int DEFAULT_TRANSFER_SIZE = 1024;
+// "bitrate": least measured rate for attaching; greater than 0 enables the test.
+int ReadBitRateThreshold();
+// "transfersize": what WUSBDoPerformanceTest is given.
+unsigned int ReadTransferSize();

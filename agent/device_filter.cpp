@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-constexpr int DEVICE_TYPE_SIZE = 50;
 constexpr int FILTER_TRACE_SIZE = 256;
 constexpr size_t VID_PREFIX_LEN = 4;   // "VID_"
 constexpr size_t PID_PREFIX_LEN = 5;   // "&PID_"
@@ -42,11 +41,11 @@ static int ParseDeviceType(const char* pszValue, long* pnVid, long* pnPid)
 }
 
 // Widened to 32 bits, so a listed number above 0xFFFF never matches.
-static int IsListedType(const _WUSB_DEVICE* pDevice, int nIndex)
+// The entry's value is left in szValue.
+static int IsListedType(const _WUSB_DEVICE* pDevice, int nIndex, char (&szValue)[DEVICE_TYPE_SIZE])
 {
     char szKey[16];
     snprintf(szKey, sizeof(szKey), "id%d", nIndex);
-    char szValue[DEVICE_TYPE_SIZE];
     GetPrivateProfileStringA("device", szKey, "", szValue, sizeof(szValue), g_szSettingIni);
     szValue[sizeof(szValue) - 1] = '\0';
     FilterTrace(">>> device id =%s\n", szValue);
@@ -57,6 +56,33 @@ static int IsListedType(const _WUSB_DEVICE* pDevice, int nIndex)
     return bParsed && nVid == (long)pDevice->wVendorId && nPid == (long)pDevice->wProductId;
 }
 
+int ReadDeviceTypeCount()
+{
+    return (int)GetPrivateProfileIntA("device", "idnum", 0, g_szSettingIni);
+}
+
+int FindDeviceType(const _WUSB_DEVICE* pDevice, char* pszValue)
+{
+    char szValue[DEVICE_TYPE_SIZE] = "";
+    if (pszValue)
+        pszValue[0] = '\0';
+    FilterTrace(">>> Start read ini!! \n");
+    int nCount = ReadDeviceTypeCount();
+    if (nCount <= 0)
+        return -1;
+    if (nCount > MAX_DEVICE_TYPES)
+        nCount = MAX_DEVICE_TYPES;
+
+    int nFound = -1;
+    for (int i = 0; i < nCount && nFound < 0; ++i)
+        if (IsListedType(pDevice, i, szValue))
+            nFound = i;
+    FilterTrace(">>> Start read ini!! bOk =%d \n", nFound >= 0 ? 1 : 0);
+    if (pszValue && nFound >= 0)
+        memcpy(pszValue, szValue, sizeof(szValue));
+    return nFound;
+}
+
 int IsSupportedDevice(const _WUSB_DEVICE* pDevice)
 {
     if (!pDevice)
@@ -64,16 +90,5 @@ int IsSupportedDevice(const _WUSB_DEVICE* pDevice)
     // A device attached to this computer stays accepted even if its entry is gone.
     if (g_bConnected)
         return 1;
-    FilterTrace(">>> Start read ini!! \n");
-    int nCount = (int)GetPrivateProfileIntA("device", "idnum", 0, g_szSettingIni);
-    if (nCount <= 0)
-        return 0;
-    if (nCount > MAX_DEVICE_TYPES)
-        nCount = MAX_DEVICE_TYPES;
-
-    int bOk = 0;
-    for (int i = 0; i < nCount && !bOk; ++i)
-        bOk = IsListedType(pDevice, i);
-    FilterTrace(">>> Start read ini!! bOk =%d \n", bOk);
-    return bOk;
+    return FindDeviceType(pDevice) >= 0;
 }

@@ -6,5 +6,13 @@
 // must not keep it reading the INI file for ever, so it looks at no more keys than this.
 constexpr int MAX_DEVICE_TYPES = 1000;
 
+constexpr int DEVICE_TYPE_SIZE = 50;   // one "id%d" value, terminator included
+
 // 1 when the device is accepted, 0 when rejected (or no record is given).
 int IsSupportedDevice(const _WUSB_DEVICE* pDevice);
+// "idnum" as written (0 when absent): the number of listed device types.
+int ReadDeviceTypeCount();
+// Index N of the first entry "idN" listing the device's VID and PID, read from the
+// list as IsSupportedDevice reads it; -1 when none does. The entry's value goes to
+// pszValue (DEVICE_TYPE_SIZE bytes) when given.
+int FindDeviceType(const _WUSB_DEVICE* pDevice, char* pszValue = nullptr);

@@ -90,14 +90,18 @@ static int ReadLangCode(RegKey& key, char* pszCode, DWORD cbCode)
     return lStatus == ERROR_SUCCESS;
 }
 
+int UseSettingIniIn(const char* pszFolder)
+{
+    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
+    int nLen = snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\Setting.ini", pszFolder);
+    return nLen > 0 && nLen < (int)sizeof(g_szSettingIni);
+}
+
 int LoadSettings()
 {
     char szLang[APP_PATH_SIZE];
     memset(szLang, 0, sizeof(szLang));
-    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
-    if (snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\Setting.ini", g_szAppDir) >=
-        (int)sizeof(g_szSettingIni))
-        g_szSettingIni[sizeof(g_szSettingIni) - 1] = '\0';
+    UseSettingIniIn(g_szAppDir);
 
     RegKey key;
     if (key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS) != ERROR_SUCCESS)

@@ -13,6 +13,8 @@ constexpr int EXE_NAME_CUT = 15;
 
 // Fills g_szAppDir from the running executable's path; always 1.
 int InitAppDir();
+// Points g_szSettingIni at Setting.ini in the folder; 0 when the path was cut.
+int UseSettingIniIn(const char* pszFolder);
 // Reads the registry settings, aligns the Run entry and loads the language;
 // 1 when texts were loaded, 0 otherwise.
 int LoadSettings();

@@ -1,6 +1,7 @@
 // The About dialog (three version rows) and the already-running dialog.
 #include "dialogs.h"
 #include "../agent/agent_state.h"
+#include "../agent/file_version.h"
 #include "../agent/program_path.h"
 #include "../res/resource.h"
 #include <shlobj.h>
@@ -9,9 +10,6 @@
 #include <cstring>
 
 constexpr int VERSION_TEXT_SIZE = 50;
-// A version resource's length is a 16-bit field; the ANSI size query asks for
-// room to convert it as well, so four times that covers every well-formed one.
-constexpr DWORD VERSION_INFO_MAX_SIZE = 4 * 0x10000;
 static const char VERSION_FORMAT[] = "v%d.%d.%d.%d";
 static const char FIRMWARE_FORMAT[] = "v%.*s";
 static const char FIRMWARE_UNKNOWN[] = "v_._._._";
@@ -28,27 +26,12 @@ static void SetItemFromField(HWND hDlg, int nId, const char* pszField, size_t cb
 // "v%d.%d.%d.%d" from the product version of a file; 0 when it has no readable version.
 static int FormatProductVersion(const char* pszPath, char* pszOut, size_t cbOut)
 {
-    DWORD dwHandle = 0;
-    DWORD cbInfo = GetFileVersionInfoSizeA(pszPath, &dwHandle);
-    if (cbInfo == 0 || cbInfo > VERSION_INFO_MAX_SIZE)
+    VS_FIXEDFILEINFO fixed;
+    if (!ReadFixedFileVersion(pszPath, &fixed))
         return 0;
-    BYTE* pInfo = (BYTE*)calloc(1, cbInfo);
-    if (!pInfo)
-        return 0;
-    int nDone = 0;
-    VS_FIXEDFILEINFO* pFixed = nullptr;
-    UINT cbFixed = 0;
-    if (GetFileVersionInfoA(pszPath, 0, cbInfo, pInfo) &&
-        VerQueryValueA(pInfo, "\\", (void**)&pFixed, &cbFixed) && pFixed &&
-        cbFixed >= sizeof(VS_FIXEDFILEINFO) && (BYTE*)pFixed >= pInfo &&
-        (BYTE*)pFixed + sizeof(VS_FIXEDFILEINFO) <= pInfo + cbInfo) {
-        snprintf(pszOut, cbOut, VERSION_FORMAT, HIWORD(pFixed->dwProductVersionMS),
-                 LOWORD(pFixed->dwProductVersionMS), HIWORD(pFixed->dwProductVersionLS),
-                 LOWORD(pFixed->dwProductVersionLS));
-        nDone = 1;
-    }
-    free(pInfo);
-    return nDone;
+    snprintf(pszOut, cbOut, VERSION_FORMAT, HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS),
+             HIWORD(fixed.dwProductVersionLS), LOWORD(fixed.dwProductVersionLS));
+    return 1;
 }
 
 // An unreadable version resource leaves the row's template text.

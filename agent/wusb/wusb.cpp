@@ -4,9 +4,22 @@
 
 WusbLibrary g_wusb;
 
-static FARPROC BindExport(HMODULE hModule, const char* pszName)
+// Decorated and plain names, in the order of the WusbLibrary members they fill.
+static const char* const s_apszExports[WUSB_EXPORT_COUNT][2] = {
+    {WUSB_EXPORT_OPEN, "WUSBOpen"},
+    {WUSB_EXPORT_CLOSE, "WUSBClose"},
+    {WUSB_EXPORT_MANUAL_SCAN, "WUSBManualScan"},
+    {WUSB_EXPORT_GET_SERVER_LIST, "WUSBGetServerList"},
+    {WUSB_EXPORT_IMPORT_DEVICE, "WUSBImportDevice"},
+    {WUSB_EXPORT_UNIMPORT_DEVICE, "WUSBUnimportDevice"},
+    {WUSB_EXPORT_DO_PERFORMANCE_TEST, "WUSBDoPerformanceTest"},
+    {WUSB_EXPORT_GET_PERFORMANCE_RESULT, "WUSBGetPerformanceResult"},
+    {WUSB_EXPORT_COMPUTER_NAME, "computerName"},
+};
+
+const char* GetWusbExportName(int nIndex)
 {
-    return GetProcAddress(hModule, pszName);
+    return nIndex >= 0 && nIndex < WUSB_EXPORT_COUNT ? s_apszExports[nIndex][1] : "";
 }
 
 // A vendor library may need DLLs of its own beside it: its folder and System32
@@ -22,39 +35,48 @@ static HMODULE LoadLibraryWithCompanions(const char* pszPath)
     return hModule;
 }
 
-int BindWusbLibrary(const char* pszFolder)
+int BindWusbLibrary(const char* pszFolder, WusbBindInfo* pInfo)
 {
     UnbindWusbLibrary();
+    WusbBindInfo local;
+    WusbBindInfo* p = pInfo ? pInfo : &local;
+    *p = WusbBindInfo{};
     // Always by full path: the DLL search path could hand us a planted copy.
     if (!pszFolder || !pszFolder[0])
         return 0;   // "\\wusb.dll" would name the current drive's root
-    char szPath[MAX_PATH];
-    int nLen = snprintf(szPath, sizeof(szPath), "%s\\wusb.dll", pszFolder);
-    if (nLen < 0 || nLen >= (int)sizeof(szPath))
+    int nLen = snprintf(p->szPath, sizeof(p->szPath), "%s\\wusb.dll", pszFolder);
+    if (nLen < 0 || nLen >= (int)sizeof(p->szPath)) {
+        p->szPath[0] = '\0';
         return 0;
-    HMODULE hModule = LoadLibraryWithCompanions(szPath);
-    if (!hModule)
+    }
+    HMODULE hModule = LoadLibraryWithCompanions(p->szPath);
+    if (!hModule) {
+        p->dwLoadError = GetLastError();
         return 0;
+    }
 
-    WusbLibrary lib = {};
-    lib.hModule = hModule;
-    lib.pfnOpen = (PFN_WUSBOpen)BindExport(hModule, WUSB_EXPORT_OPEN);
-    lib.pfnClose = (PFN_WUSBVoid)BindExport(hModule, WUSB_EXPORT_CLOSE);
-    lib.pfnManualScan = (PFN_WUSBVoid)BindExport(hModule, WUSB_EXPORT_MANUAL_SCAN);
-    lib.pfnGetServerList = (PFN_WUSBGetServerList)BindExport(hModule, WUSB_EXPORT_GET_SERVER_LIST);
-    lib.pfnImportDevice = (PFN_WUSBServerDevice)BindExport(hModule, WUSB_EXPORT_IMPORT_DEVICE);
-    lib.pfnUnimportDevice = (PFN_WUSBServerDevice)BindExport(hModule, WUSB_EXPORT_UNIMPORT_DEVICE);
-    lib.pfnDoPerformanceTest = (PFN_WUSBServerDevice)BindExport(hModule, WUSB_EXPORT_DO_PERFORMANCE_TEST);
-    lib.pfnGetPerformanceResult = (PFN_WUSBServer)BindExport(hModule, WUSB_EXPORT_GET_PERFORMANCE_RESULT);
-    lib.pszComputerName = (char*)BindExport(hModule, WUSB_EXPORT_COMPUTER_NAME);
-
+    FARPROC apfn[WUSB_EXPORT_COUNT];
+    for (int i = 0; i < WUSB_EXPORT_COUNT; ++i) {
+        apfn[i] = GetProcAddress(hModule, s_apszExports[i][0]);
+        if (apfn[i])
+            p->nExportMask |= 1u << i;
+    }
     // A library missing any export is treated as one that failed to open.
-    if (!lib.pfnOpen || !lib.pfnClose || !lib.pfnManualScan || !lib.pfnGetServerList ||
-        !lib.pfnImportDevice || !lib.pfnUnimportDevice || !lib.pfnDoPerformanceTest ||
-        !lib.pfnGetPerformanceResult || !lib.pszComputerName) {
+    if (p->nExportMask != WUSB_ALL_EXPORTS) {
         FreeLibrary(hModule);
         return 0;
     }
+    WusbLibrary lib = {};
+    lib.hModule = hModule;
+    lib.pfnOpen = (PFN_WUSBOpen)apfn[WUSB_FN_OPEN];
+    lib.pfnClose = (PFN_WUSBVoid)apfn[WUSB_FN_CLOSE];
+    lib.pfnManualScan = (PFN_WUSBVoid)apfn[WUSB_FN_MANUAL_SCAN];
+    lib.pfnGetServerList = (PFN_WUSBGetServerList)apfn[WUSB_FN_GET_SERVER_LIST];
+    lib.pfnImportDevice = (PFN_WUSBServerDevice)apfn[WUSB_FN_IMPORT_DEVICE];
+    lib.pfnUnimportDevice = (PFN_WUSBServerDevice)apfn[WUSB_FN_UNIMPORT_DEVICE];
+    lib.pfnDoPerformanceTest = (PFN_WUSBServerDevice)apfn[WUSB_FN_DO_PERFORMANCE_TEST];
+    lib.pfnGetPerformanceResult = (PFN_WUSBServer)apfn[WUSB_FN_GET_PERFORMANCE_RESULT];
+    lib.pszComputerName = (char*)apfn[WUSB_DATA_COMPUTER_NAME];
     g_wusb = lib;
     return 1;
 }

@@ -28,9 +28,27 @@ extern WusbLibrary g_wusb;
 // Value the callers give back when the library is not bound: a failed open.
 constexpr int WUSB_NOT_BOUND = -1;
 
+// The library's exports, counted in the order of WusbLibrary (computerName last).
+enum WusbExportIndex {
+    WUSB_FN_OPEN, WUSB_FN_CLOSE, WUSB_FN_MANUAL_SCAN, WUSB_FN_GET_SERVER_LIST, WUSB_FN_IMPORT_DEVICE,
+    WUSB_FN_UNIMPORT_DEVICE, WUSB_FN_DO_PERFORMANCE_TEST, WUSB_FN_GET_PERFORMANCE_RESULT,
+    WUSB_DATA_COMPUTER_NAME, WUSB_EXPORT_COUNT
+};
+constexpr unsigned int WUSB_ALL_EXPORTS = (1u << WUSB_EXPORT_COUNT) - 1;
+// Plain name of export nIndex ("WUSBOpen", ..., "computerName"); "" out of range.
+const char* GetWusbExportName(int nIndex);
+
+// What one attempt to bind found, for those who must explain a failure.
+struct WusbBindInfo {
+    char szPath[MAX_PATH];      // the file tried; "" when the folder gave no path that fits
+    DWORD dwLoadError;          // GetLastError of the load; 0 when the module loaded
+    unsigned int nExportMask;   // bit i set when export i is present
+};
+
 // Loads wusb.dll by full path from the given folder and binds every export.
 // 1 when all nine were found; 0 otherwise, with the table left all null.
-int BindWusbLibrary(const char* pszFolder);
+// pInfo, when given, receives what was tried and found.
+int BindWusbLibrary(const char* pszFolder, WusbBindInfo* pInfo = nullptr);
 // Drops the binding and frees the module.
 void UnbindWusbLibrary();
 

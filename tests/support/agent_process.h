@@ -16,6 +16,7 @@ public:
     std::string ExePath() const { return Path() + "\\VELTRIX Q5.exe"; }
     std::string ScenarioPath() const { return Path() + "\\wusb_sim.ini"; }
     std::string JournalPath() const { return Path() + "\\wusb_journal.log"; }
+    std::string CheckExePath() const { return Path() + "\\q5check.exe"; }   // the diagnostics command
     // Replaces the stand-in's scenario file (INI text).
     void WriteScenario(const std::string& text) const;
     // Sets one scenario key, keeping the rest (the stand-in notices the change).

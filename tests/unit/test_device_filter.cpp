@@ -76,12 +76,17 @@ TEST_F(DeviceFilter, TracesAndFirstMatchEndsSearch)
         ">>> Start read ini!! bOk =1 \n",
     };
     EXPECT_EQ(capture.Lines(), expected);
+    char szValue[DEVICE_TYPE_SIZE] = "x";
+    EXPECT_EQ(FindDeviceType(&device, szValue), 1);   // the first of two matching entries
+    EXPECT_STREQ(szValue, "VID_0A5C&PID_21E8");
 
     capture.Clear();
     device = Device(0x0001, 0x0002);
     EXPECT_EQ(IsSupportedDevice(&device), 0);
     ASSERT_EQ(capture.Lines().size(), 8u);
     EXPECT_EQ(capture.Lines().back(), ">>> Start read ini!! bOk =0 \n");
+    EXPECT_EQ(FindDeviceType(&device, szValue), -1);
+    EXPECT_STREQ(szValue, "");
 }
 
 TEST_F(DeviceFilter, NoCountRejectsAfterOneTrace)

@@ -1,0 +1,35 @@
+// Reading the library's server record safely.
+#include "wusb_record.h"
+#include <cstdio>
+#include <cstring>
+
+int GetServerId(const _WUSB_SERVER* pServer, unsigned int* pdwServerId)
+{
+    if (!pServer->pAddress)
+        return 0;
+    memcpy(pdwServerId, pServer->pAddress->abAddr, sizeof(*pdwServerId));
+    return 1;
+}
+
+void CopyRecordText(const char* pszField, size_t cbField, char* pszDst, size_t cbDst)
+{
+    if (cbDst == 0)
+        return;
+    size_t n = strnlen(pszField, cbField);
+    if (n > cbDst - 1)
+        n = cbDst - 1;
+    memcpy(pszDst, pszField, n);
+    pszDst[n] = '\0';
+}
+
+int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl)
+{
+    if (cbUrl == 0)
+        return 0;
+    pszUrl[0] = '\0';
+    if (!pServer->pAddress)
+        return 0;
+    const unsigned char* pAddr = pServer->pAddress->abAddr;
+    snprintf(pszUrl, cbUrl, "http://%d.%d.%d.%d", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
+    return 1;
+}

@@ -1,0 +1,16 @@
+// Reading the library's server record safely: it may come without an address
+// record, and its texts may fill their fields to the last byte without a NUL.
+#pragma once
+#include "wusb_server.h"
+#include <cstddef>
+
+// Room kept for this computer's name as the library exports it (computerName).
+constexpr int COMPUTER_NAME_SIZE = 256;
+
+// The library's server id is the IPv4 address read as a little-endian u32. A record
+// without an address record is unusable: 0, and the caller acts as if there were no server.
+int GetServerId(const _WUSB_SERVER* pServer, unsigned int* pdwServerId);
+// A text field of the record into a terminated buffer, never reading past the field.
+void CopyRecordText(const char* pszField, size_t cbField, char* pszDst, size_t cbDst);
+// The server's web page, "http://a.b.c.d"; 0 (and "") without an address record.
+int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl);
