@@ -22,15 +22,6 @@ bool HasCall(const ProgramFolder& folder, const std::string& call)
     return folder.CountCalls(call) > 0;
 }
 
-// Text of a key of the default language file ("de": the registry is fresh).
-std::string DefaultLangText(const std::string& langDir, const char* pszSection, const char* pszKey)
-{
-    char szText[512] = {};
-    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText),
-                             (langDir + "\\ZeroVez_de.ini").c_str());
-    return szText;
-}
-
 }  // namespace
 
 TEST_F(RealComputer, LibraryLoadsWithItsCompanionAndStaysLoadedPastClose)
@@ -155,7 +146,7 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     ASSERT_TRUE(second.Start(dir + "\\VELTRIX Q5.exe"));
     HWND hDlg = WaitVisibleDialog(second, E2E_START_TIMEOUT_MS);
     ASSERT_NE(hDlg, nullptr);
-    EXPECT_EQ(DlgItemText(hDlg, IDC_RUNNING_TEXT), DefaultLangText(plain.Path() + "\\lang", "Message", "msg1"));
+    EXPECT_EQ(DlgItemText(hDlg, IDC_RUNNING_TEXT), plain.LangText("Message", "msg1"));
     PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(second.WaitExit(E2E_EXIT_TIMEOUT_MS));
     if (hWnd) {

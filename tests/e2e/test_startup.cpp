@@ -13,15 +13,6 @@ protected:
     RegistrySandbox registry;
 };
 
-// msg1 of the language the agent will speak (the registry is fresh, so the default "de").
-std::string DefaultLanguageText(const ProgramFolder& folder, const char* pszSection, const char* pszKey)
-{
-    char szText[512] = {};
-    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText),
-                             (folder.Path() + "\\lang\\ZeroVez_de.ini").c_str());
-    return szText;
-}
-
 }  // namespace
 
 TEST_F(Startup, HiddenMainWindowAndOrderlyCloseWithPause)
@@ -71,7 +62,7 @@ TEST_F(Startup, SecondStartExplainsItselfAndLeavesTheFirstRunning)
     ASSERT_NE(hDlg, nullptr);
     char szText[512] = {};
     GetDlgItemTextA(hDlg, IDC_RUNNING_TEXT, szText, sizeof(szText));
-    EXPECT_EQ(std::string(szText), DefaultLanguageText(folder, "Message", "msg1"));
+    EXPECT_EQ(std::string(szText), folder.LangText("Message", "msg1"));
     EXPECT_EQ(second.FindWindowOf(AGENT_CLASS), nullptr);
 
     PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
@@ -108,7 +99,7 @@ TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
         EXPECT_EQ(agent.VisibleDialogs().size(), 1u);
         char szCaption[100] = {};
         GetWindowTextA(hBox, szCaption, sizeof(szCaption));
-        EXPECT_EQ(std::string(szCaption), DefaultLanguageText(folder, "Title", "t1"));
+        EXPECT_EQ(std::string(szCaption), folder.LangText("Title", "t1"));
 
         ULONGLONG nOk = GetTickCount64();
         PostMessageA(hBox, WM_COMMAND, IDOK, 0);

@@ -11,26 +11,6 @@ protected:
     RegistrySandbox registry;
 };
 
-std::string FileText(const ProgramFolder& folder, const char* pszCode, const char* pszSection,
-                     const char* pszKey)
-{
-    char szText[512] = {};
-    std::string file = folder.Path() + "\\lang\\ZeroVez_" + pszCode + ".ini";
-    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText), file.c_str());
-    return szText;
-}
-
-HWND WaitVisibleDialog(const AgentProcess& agent)
-{
-    HWND hDlg = nullptr;
-    WaitUntil(10000, [&] {
-        std::vector<HWND> dialogs = agent.VisibleDialogs();
-        hDlg = dialogs.empty() ? nullptr : dialogs.front();
-        return hDlg != nullptr;
-    });
-    return hDlg;
-}
-
 bool WaitVisibleMenu(const AgentProcess& agent, bool bVisible)
 {
     return WaitUntil(5000, [&] {
@@ -107,16 +87,16 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     ASSERT_TRUE(WaitUntil(10000, [&] { return folder.CountCalls("WUSBGetServerList(8) = 1") > 0; }));
 
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
-    HWND hAbout = WaitVisibleDialog(agent);
+    HWND hAbout = WaitVisibleDialog(agent, 10000);
     ASSERT_NE(hAbout, nullptr);
     char szCaption[64] = {};
     GetWindowTextA(hAbout, szCaption, sizeof(szCaption));
     EXPECT_STREQ(szCaption, "VELTRIX Q5");
     EXPECT_EQ(DlgItemText(hAbout, IDC_APP_VERSION), "v1.0.2.8");
     EXPECT_EQ(DlgItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
-    EXPECT_EQ(DlgItemText(hAbout, IDC_APP_LABEL), FileText(folder, "de", "Message", "msg4"));
-    EXPECT_EQ(DlgItemText(hAbout, IDC_DRV_LABEL), FileText(folder, "de", "Message", "msg5"));
-    EXPECT_EQ(DlgItemText(hAbout, IDC_FW_LABEL), FileText(folder, "de", "Message", "msg6"));
+    EXPECT_EQ(DlgItemText(hAbout, IDC_APP_LABEL), folder.LangText("Message", "msg4", "de"));
+    EXPECT_EQ(DlgItemText(hAbout, IDC_DRV_LABEL), folder.LangText("Message", "msg5", "de"));
+    EXPECT_EQ(DlgItemText(hAbout, IDC_FW_LABEL), folder.LangText("Message", "msg6", "de"));
 
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindowVisible(hAbout); }));
@@ -127,9 +107,9 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     std::string lang;
     ASSERT_TRUE(WaitUntil(5000, [&] { return RegReadString(AGENT_KEY, LANG_VALUE, &lang) && lang == "en"; }));
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
-    ASSERT_EQ(WaitVisibleDialog(agent), hAbout);
+    ASSERT_EQ(WaitVisibleDialog(agent, 10000), hAbout);
     EXPECT_TRUE(WaitUntil(5000, [&] {
-        return DlgItemText(hAbout, IDC_APP_LABEL) == FileText(folder, "en", "Message", "msg4");
+        return DlgItemText(hAbout, IDC_APP_LABEL) == folder.LangText("Message", "msg4", "en");
     })) << DlgItemText(hAbout, IDC_APP_LABEL);
     EXPECT_EQ(agent.VisibleDialogs().size(), 1u);
 

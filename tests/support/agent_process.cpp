@@ -76,6 +76,14 @@ int ProgramFolder::CountCalls(const std::string& prefix) const
     return n;
 }
 
+std::string ProgramFolder::LangText(const char* pszSection, const char* pszKey, const char* pszCode) const
+{
+    char szText[512] = {};
+    std::string file = Path() + "\\lang\\ZeroVez_" + pszCode + ".ini";
+    GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText), file.c_str());
+    return szText;
+}
+
 // ---- AgentProcess ----------------------------------------------------------
 AgentProcess::~AgentProcess()
 {

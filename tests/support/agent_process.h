@@ -29,6 +29,8 @@ public:
     struct Entry { unsigned long long nMs; std::string call; };
     std::vector<Entry> Journal() const;
     int CountCalls(const std::string& prefix) const;   // calls starting with prefix
+    // A text of the folder's language file for the code ("de": what a fresh registry speaks).
+    std::string LangText(const char* pszSection, const char* pszKey, const char* pszCode = "de") const;
 private:
     TempDir m_dir;
 };
