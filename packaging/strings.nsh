@@ -29,12 +29,12 @@ LangString AGENT_STILL_RUNS ${LANG_SPANISH} "${PRODUCT} se está ejecutando y no
 LangString AGENT_STILL_RUNS ${LANG_ITALIAN} "${PRODUCT} è in esecuzione e non si è chiuso entro 15 secondi. Non è stato modificato nulla. Esci da ${PRODUCT} dal suo menu nell'area di notifica e riprova."
 LangString AGENT_STILL_RUNS ${LANG_DUTCH} "${PRODUCT} is actief en is niet binnen 15 seconden afgesloten. Er is niets gewijzigd. Sluit ${PRODUCT} af via het menu in het systeemvak en probeer het opnieuw."
 
-LangString FOLDER_TOO_LONG ${LANG_ENGLISH} "The folder path is too long:$\r$\n$INSTDIR$\r$\n${PRODUCT} needs a folder path of at most ${MAX_FOLDER_BYTES} characters. Choose a shorter folder."
-LangString FOLDER_TOO_LONG ${LANG_GERMAN} "Der Ordnerpfad ist zu lang:$\r$\n$INSTDIR$\r$\n${PRODUCT} braucht einen Ordnerpfad von höchstens ${MAX_FOLDER_BYTES} Zeichen. Wählen Sie einen kürzeren Ordner."
-LangString FOLDER_TOO_LONG ${LANG_FRENCH} "Le chemin du dossier est trop long :$\r$\n$INSTDIR$\r$\n${PRODUCT} a besoin d'un chemin de ${MAX_FOLDER_BYTES} caractères au plus. Choisissez un dossier plus court."
-LangString FOLDER_TOO_LONG ${LANG_SPANISH} "La ruta de la carpeta es demasiado larga:$\r$\n$INSTDIR$\r$\n${PRODUCT} necesita una ruta de como máximo ${MAX_FOLDER_BYTES} caracteres. Elija una carpeta más corta."
-LangString FOLDER_TOO_LONG ${LANG_ITALIAN} "Il percorso della cartella è troppo lungo:$\r$\n$INSTDIR$\r$\n${PRODUCT} richiede un percorso di al massimo ${MAX_FOLDER_BYTES} caratteri. Scegli una cartella più corta."
-LangString FOLDER_TOO_LONG ${LANG_DUTCH} "Het pad van de map is te lang:$\r$\n$INSTDIR$\r$\n${PRODUCT} heeft een mappad van hoogstens ${MAX_FOLDER_BYTES} tekens nodig. Kies een kortere map."
+LangString FOLDER_TOO_LONG ${LANG_ENGLISH} "The folder path is too long.$\r$\n${PRODUCT} needs a folder path of at most ${MAX_FOLDER_BYTES} characters. Choose a shorter folder."
+LangString FOLDER_TOO_LONG ${LANG_GERMAN} "Der Ordnerpfad ist zu lang.$\r$\n${PRODUCT} braucht einen Ordnerpfad von höchstens ${MAX_FOLDER_BYTES} Zeichen. Wählen Sie einen kürzeren Ordner."
+LangString FOLDER_TOO_LONG ${LANG_FRENCH} "Le chemin du dossier est trop long.$\r$\n${PRODUCT} a besoin d'un chemin de ${MAX_FOLDER_BYTES} caractères au plus. Choisissez un dossier plus court."
+LangString FOLDER_TOO_LONG ${LANG_SPANISH} "La ruta de la carpeta es demasiado larga.$\r$\n${PRODUCT} necesita una ruta de como máximo ${MAX_FOLDER_BYTES} caracteres. Elija una carpeta más corta."
+LangString FOLDER_TOO_LONG ${LANG_ITALIAN} "Il percorso della cartella è troppo lungo.$\r$\n${PRODUCT} richiede un percorso di al massimo ${MAX_FOLDER_BYTES} caratteri. Scegli una cartella più corta."
+LangString FOLDER_TOO_LONG ${LANG_DUTCH} "Het pad van de map is te lang.$\r$\n${PRODUCT} heeft een mappad van hoogstens ${MAX_FOLDER_BYTES} tekens nodig. Kies een kortere map."
 
 LangString FOLDER_NOT_WRITABLE ${LANG_ENGLISH} "The folder cannot be created or written:$\r$\n$INSTDIR$\r$\nNothing was installed. Choose another folder."
 LangString FOLDER_NOT_WRITABLE ${LANG_GERMAN} "Der Ordner kann nicht angelegt oder beschrieben werden:$\r$\n$INSTDIR$\r$\nEs wurde nichts installiert. Wählen Sie einen anderen Ordner."
