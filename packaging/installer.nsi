@@ -10,6 +10,9 @@ ManifestDPIAware true
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include TextFunc.nsh
+!include StrFunc.nsh
+${StrStr}
 
 ; ---- Names the agent defines, read from its own sources -------------------------
 !searchparse /file "${SRC_DIR}/res/resource.h" "#define IDM_EXIT " IDM_EXIT
@@ -187,6 +190,31 @@ Function DirectoryLeave
     ${EndIf}
 FunctionEnd
 
+; Deletes the files an earlier setup installed that this one no longer ships (a stand-in's
+; scenario after the vendor's library came in, say), so the uninstaller leaves nothing behind.
+; Only plain paths below the folder are taken from that list.
+Function RemoveRetiredFiles
+    ClearErrors
+    FileOpen $R0 "$PLUGINSDIR\previous.lst" r
+    ${IfThen} ${Errors} ${|} Return ${|}
+    ${Do}
+        FileRead $R0 $R1
+        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+        ${TrimNewLines} $R1 $R1
+        ${StrStr} $R3 $R1 ".."
+        ${StrStr} $R4 $R1 ":"
+        StrCpy $R5 $R1 1
+        ${If} $R1 != ""
+        ${AndIf} $R3 == ""
+        ${AndIf} $R4 == ""
+        ${AndIf} $R5 != "\"
+            !include "${GEN_DIR}/is_installed.nsh"
+            ${IfThen} $R2 = 0 ${|} Delete "$INSTDIR\$R1" ${|}
+        ${EndIf}
+    ${Loop}
+    FileClose $R0
+FunctionEnd
+
 Section "-Install"
     Call FolderFits
     Pop $0
@@ -210,7 +238,11 @@ Section "-Install"
         !insertmacro FAIL "$(AGENT_STILL_RUNS)"
     ${EndIf}
 
+    ; The previous installation's list of files, read once the new files are in place.
+    InitPluginsDir
+    CopyFiles /SILENT "$INSTDIR\${MANIFEST}" "$PLUGINSDIR\previous.lst"
     !include "${GEN_DIR}/install_files.nsh"
+    Call RemoveRetiredFiles
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
     CreateShortcut "${SHORTCUT}" "$INSTDIR\${EXE_NAME}"
 

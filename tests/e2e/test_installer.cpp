@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELTRIX Q5";
 constexpr const char* kUninstaller = "uninstall.exe";
+constexpr const char* kManifest = "install.lst";   // what the setup installed, one path a line
 constexpr const char* kExeName = "VELTRIX Q5.exe";
 constexpr DWORD kSetupTimeoutMs = 60000;
 // Longest folder the agent's path buffers take: "<folder>\lang\ZeroVez_<code>.ini" with the
@@ -289,10 +290,10 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
     ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S", &nMs), 0);
     printf("[ figures ] silent install: %llu ms\n", nMs);
 
-    // Exactly the build's program folder, byte for byte, and the uninstaller.
+    // Exactly the build's program folder, byte for byte, the uninstaller and the list of files.
     std::set<std::string> installed;
     ListTree(folder, "", &installed);
-    std::set<std::string> expected = {kUninstaller};
+    std::set<std::string> expected = {kUninstaller, kManifest};
     ULONGLONG cbTotal = 0;
     for (const std::string& file : ProgramFiles()) {
         expected.insert(file);
@@ -355,6 +356,9 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
     const std::string langFile = folder + "\\lang\\ZeroVez_nl.ini";
     root.Write("VELTRIX Q5\\lang\\ZeroVez_nl.ini", "marker");
     FileWatch watch{langFile, "marker"};
+    // A file an earlier version installed and this one no longer ships.
+    root.Write("VELTRIX Q5\\retired.dll", "old");
+    root.Write(std::string("VELTRIX Q5\\") + kManifest, ReadFileText(folder + "\\" + kManifest) + "retired.dll\r\n");
     HANDLE hWatcher = CreateThread(nullptr, 0, WatchFile, &watch, 0, nullptr);
 
     ULONGLONG nMs = 0;
@@ -370,6 +374,7 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
     ExpectDetachedAndClosed();
     EXPECT_EQ(ReadFileText(langFile), ReadFileText(DistDir() + "\\lang\\ZeroVez_nl.ini"));
     EXPECT_EQ(ReadFileText(folder + "\\Setting.ini"), settings);
+    EXPECT_FALSE(Exists(folder + "\\retired.dll"));
     std::string lang;
     DWORD dwStartWin = 1;
     EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &lang) && lang == "fr") << lang;
