@@ -2,7 +2,6 @@
 // running agent, refused folders, and one version in the exe, the setup and Apps & features.
 #include <gtest/gtest.h>
 #include <shlobj.h>
-#include <algorithm>
 #include <set>
 #include "settings/reg_key.h"
 #include "settings/settings.h"
@@ -149,29 +148,10 @@ void ListTree(const std::string& dir, const std::string& prefix, std::set<std::s
     FindClose(hFind);
 }
 
-// Journal calls of an installed stand-in, without their time stamps.
-std::vector<std::string> JournalCalls(const std::string& folder)
+// Where a call stands in an installed stand-in's journal, looking from nFrom on; npos when absent.
+size_t JournalFind(const std::string& folder, const char* pszCall, size_t nFrom = 0)
 {
-    std::vector<std::string> calls;
-    std::string text = ReadFileText(folder + "\\wusb_journal.log");
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        size_t space = line.find(' ');
-        if (space != std::string::npos)
-            calls.push_back(line.substr(space + 1));
-        pos = end == std::string::npos ? text.size() : text.find_first_not_of("\r\n", end);
-    }
-    return calls;
-}
-
-bool JournalHas(const std::string& folder, const char* pszCall)
-{
-    for (const std::string& call : JournalCalls(folder))
-        if (call == pszCall)
-            return true;
-    return false;
+    return ReadFileText(folder + "\\wusb_journal.log").find(std::string(" ") + pszCall + "\r\n", nFrom);
 }
 
 // Notes when a file's content first differs from what it was.
@@ -264,15 +244,15 @@ protected:
         if (!agent.Start(folder + "\\" + kExeName))
             return nullptr;
         HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
-        bool bAttached = WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalHas(folder, kImport); });
+        bool bAttached =
+            WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(folder, kImport) != std::string::npos; });
         return bAttached ? hWnd : nullptr;
     }
     void ExpectDetachedAndClosed()
     {
-        std::vector<std::string> calls = JournalCalls(folder);
-        auto itUnimport = std::find(calls.begin(), calls.end(), kUnimport);
-        EXPECT_NE(itUnimport, calls.end());
-        EXPECT_NE(std::find(itUnimport, calls.end(), kClose), calls.end());
+        size_t nUnimport = JournalFind(folder, kUnimport);
+        EXPECT_NE(nUnimport, std::string::npos);
+        EXPECT_NE(JournalFind(folder, kClose, nUnimport), std::string::npos);
     }
 
     RegistrySandbox registry;
