@@ -161,6 +161,26 @@ Function TakeFolderFromCommandLine
             ${ExitDo}
         ${EndIf}
     ${Loop}
+    ; As NSIS does: no trailing backslash (a drive's root keeps its own).
+    ${Do}
+        StrCpy $0 $INSTDIR 1 -1
+        StrLen $1 $INSTDIR
+        ${IfThen} $0 != "\" ${|} ${ExitDo} ${|}
+        ${IfThen} $1 <= 3 ${|} ${ExitDo} ${|}
+        StrCpy $INSTDIR $INSTDIR -1
+    ${Loop}
+FunctionEnd
+
+; Pushes 1 for a full path ("C:\..." or "\\server\..."), 0 for anything else.
+Function FolderIsAbsolute
+    StrCpy $0 $INSTDIR 2 1
+    StrCpy $1 $INSTDIR 2
+    ${If} $0 == ":\"
+    ${OrIf} $1 == "\\"
+        Push 1
+    ${Else}
+        Push 0
+    ${EndIf}
 FunctionEnd
 
 Function .onInit
@@ -222,6 +242,11 @@ Section "-Install"
         !insertmacro FAIL "$(FOLDER_TOO_LONG)"
     ${EndIf}
     ; Make sure the folder can be made and written before anything else changes.
+    Call FolderIsAbsolute
+    Pop $0
+    ${If} $0 = 0
+        !insertmacro FAIL "$(FOLDER_NOT_WRITABLE)"
+    ${EndIf}
     ClearErrors
     CreateDirectory "$INSTDIR"
     FileOpen $0 "$INSTDIR\setup-write-test.tmp" w
