@@ -145,6 +145,19 @@ FunctionEnd
     Abort
 !macroend
 
+; Adds "<path>" to the lines of $R2 when the installed file exists and cannot be written.
+!macro NOTE_IF_IN_USE path
+    ${If} ${FileExists} "$INSTDIR\${path}"
+        ClearErrors
+        FileOpen $R1 "$INSTDIR\${path}" a
+        ${If} ${Errors}
+            StrCpy $R2 "$R2$\r$\n${path}"
+        ${Else}
+            FileClose $R1
+        ${EndIf}
+    ${EndIf}
+!macroend
+
 ; ---- Setup --------------------------------------------------------------------------
 ; NSIS silently replaces a /D= folder it finds unusable (one below a file, say) with the
 ; default; take it from the process's own command line so such a folder is refused instead.
@@ -266,6 +279,16 @@ Section "-Install"
     ; The previous installation's list of files, read once the new files are in place.
     InitPluginsDir
     CopyFiles /SILENT "$INSTDIR\${MANIFEST}" "$PLUGINSDIR\previous.lst"
+    ; A file held open (the library loaded by another program, say) cannot be replaced:
+    ; stop before the first one is, and give the user back the agent ended above.
+    StrCpy $R2 ""
+    !include "${GEN_DIR}/in_use.nsh"
+    ${If} $R2 != ""
+        ${If} $StoppedAgent = 1
+            Exec '"$INSTDIR\${EXE_NAME}"'
+        ${EndIf}
+        !insertmacro FAIL "$(FILES_IN_USE)"
+    ${EndIf}
     !include "${GEN_DIR}/install_files.nsh"
     Call RemoveRetiredFiles
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"

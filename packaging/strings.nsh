@@ -42,3 +42,10 @@ LangString FOLDER_NOT_WRITABLE ${LANG_FRENCH} "Le dossier ne peut pas être cré
 LangString FOLDER_NOT_WRITABLE ${LANG_SPANISH} "No se puede crear la carpeta ni escribir en ella:$\r$\n$INSTDIR$\r$\nNo se ha instalado nada. Elija otra carpeta."
 LangString FOLDER_NOT_WRITABLE ${LANG_ITALIAN} "Impossibile creare la cartella o scrivervi:$\r$\n$INSTDIR$\r$\nNon è stato installato nulla. Scegli un'altra cartella."
 LangString FOLDER_NOT_WRITABLE ${LANG_DUTCH} "De map kan niet worden gemaakt of beschreven:$\r$\n$INSTDIR$\r$\nEr is niets geïnstalleerd. Kies een andere map."
+
+LangString FILES_IN_USE ${LANG_ENGLISH} "These files of ${PRODUCT} are in use by another program and cannot be replaced:$R2$\r$\nNothing was changed. Close that program and try again."
+LangString FILES_IN_USE ${LANG_GERMAN} "Diese Dateien von ${PRODUCT} werden von einem anderen Programm verwendet und können nicht ersetzt werden:$R2$\r$\nEs wurde nichts geändert. Schließen Sie dieses Programm und versuchen Sie es erneut."
+LangString FILES_IN_USE ${LANG_FRENCH} "Ces fichiers de ${PRODUCT} sont utilisés par un autre programme et ne peuvent pas être remplacés :$R2$\r$\nRien n'a été modifié. Fermez ce programme et réessayez."
+LangString FILES_IN_USE ${LANG_SPANISH} "Estos archivos de ${PRODUCT} están en uso por otro programa y no se pueden reemplazar:$R2$\r$\nNo se ha cambiado nada. Cierre ese programa e inténtelo de nuevo."
+LangString FILES_IN_USE ${LANG_ITALIAN} "Questi file di ${PRODUCT} sono in uso da un altro programma e non possono essere sostituiti:$R2$\r$\nNon è stato modificato nulla. Chiudi quel programma e riprova."
+LangString FILES_IN_USE ${LANG_DUTCH} "Deze bestanden van ${PRODUCT} zijn in gebruik door een ander programma en kunnen niet worden vervangen:$R2$\r$\nEr is niets gewijzigd. Sluit dat programma en probeer het opnieuw."

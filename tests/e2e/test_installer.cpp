@@ -417,6 +417,20 @@ TEST_F(Installer, FolderLimits)
     }
 }
 
+TEST_F(Installer, UpgradeWithAFileInUseChangesNothing)
+{
+    ASSERT_EQ(RunSetup(folder), 0);
+    root.Write("VELTRIX Q5\\lang\\ZeroVez_en.ini", "marker");
+    // Held as a loaded library holds it: readable, not writable.
+    HANDLE hHeld = CreateFileA((folder + "\\wusb.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    EXPECT_NE(RunSetup(folder), 0);
+    CloseHandle(hHeld);
+    EXPECT_EQ(ReadFileText(folder + "\\lang\\ZeroVez_en.ini"), "marker");
+    EXPECT_TRUE(KeyExists(kUninstallKey));
+}
+
 TEST_F(Installer, OneVersionEverywhere)
 {
     const std::string setup = SetupPath();
