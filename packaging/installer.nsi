@@ -158,6 +158,19 @@ FunctionEnd
     ${EndIf}
 !macroend
 
+; Stops before any file changes when one is held open by another program, and gives the
+; user back the agent ended before.
+!macro FAIL_IF_IN_USE
+    StrCpy $R2 ""
+    !include "${GEN_DIR}/in_use.nsh"
+    ${If} $R2 != ""
+        ${If} $StoppedAgent = 1
+            Exec '"$INSTDIR\${EXE_NAME}"'
+        ${EndIf}
+        !insertmacro FAIL "$(FILES_IN_USE)"
+    ${EndIf}
+!macroend
+
 ; ---- Setup --------------------------------------------------------------------------
 ; NSIS silently replaces a /D= folder it finds unusable (one below a file, say) with the
 ; default; take it from the process's own command line so such a folder is refused instead.
@@ -279,16 +292,8 @@ Section "-Install"
     ; The previous installation's list of files, read once the new files are in place.
     InitPluginsDir
     CopyFiles /SILENT "$INSTDIR\${MANIFEST}" "$PLUGINSDIR\previous.lst"
-    ; A file held open (the library loaded by another program, say) cannot be replaced:
-    ; stop before the first one is, and give the user back the agent ended above.
-    StrCpy $R2 ""
-    !include "${GEN_DIR}/in_use.nsh"
-    ${If} $R2 != ""
-        ${If} $StoppedAgent = 1
-            Exec '"$INSTDIR\${EXE_NAME}"'
-        ${EndIf}
-        !insertmacro FAIL "$(FILES_IN_USE)"
-    ${EndIf}
+    ; A file held open (the library loaded by another program, say) cannot be replaced.
+    !insertmacro FAIL_IF_IN_USE
     !include "${GEN_DIR}/install_files.nsh"
     Call RemoveRetiredFiles
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -331,6 +336,7 @@ Section "Uninstall"
     ${If} $0 = 0
         !insertmacro FAIL "$(AGENT_STILL_RUNS)"
     ${EndIf}
+    !insertmacro FAIL_IF_IN_USE
 
     !include "${GEN_DIR}/uninstall_files.nsh"
     Delete "$INSTDIR\${UNINSTALLER}"
