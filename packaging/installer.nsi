@@ -1,7 +1,7 @@
 ; Per-user setup of the VELTRIX Q5 tray agent: no elevation, Apps & features entry,
 ; in-place upgrade that first ends a running agent the way its own Exit command does.
-; Built by make_installer.sh, which passes VERSION, SRC_DIR, GEN_DIR, OUT_FILE,
-; LONGEST_FILE_PATH, STAGED_SIZE_KB and, when signing, SIGN_CMD.
+; Built by make_installer.sh, which passes VERSION, SRC_DIR, GEN_DIR (the generated file
+; lists), OUT_FILE, LONGEST_FILE_PATH, STAGED_SIZE_KB, MANIFEST and, when signing, SIGN_CMD.
 Unicode true
 Target amd64-unicode
 RequestExecutionLevel user
@@ -41,9 +41,9 @@ ${StrStr}
 ; Exit code of a setup or uninstall that stopped before changing anything.
 !define EXIT_FAILED 2
 
-; The agent builds "<folder>\lang\ZeroVez_<code>.ini" in APP_PATH_SIZE bytes with codes of up
-; to LANG_CODE_SIZE - 1 characters; every installed file must fit as well.
-; "\lang\ZeroVez_" (14) + the longest code (LANG_CODE_SIZE - 1) + ".ini" (4).
+; The agent builds "<folder>\lang\ZeroVez_<code>.ini" in APP_PATH_SIZE bytes, with codes of up
+; to LANG_CODE_SIZE - 1 characters: "\lang\ZeroVez_" (14) + code + ".ini" (4) after the folder.
+; Every installed file must fit as well.
 !define /math LANG_FILE_PATH ${LANG_CODE_SIZE} + 17
 !if ${LONGEST_FILE_PATH} > ${LANG_FILE_PATH}
     !define LONGEST_PATH ${LONGEST_FILE_PATH}
