@@ -32,9 +32,6 @@
 #define IDM_STARTWIN 40006
 #define IDM_LANGUAGE_FIRST 40007
 
-// Version shown in the About dialog and carried by the version resource.
-#define AGENT_VERSION_MAJOR 1
-#define AGENT_VERSION_MINOR 0
-#define AGENT_VERSION_BUILD 2
-#define AGENT_VERSION_REVISION 8
-#define AGENT_VERSION_TEXT "1.0.2.8"
+// Version shown in the About dialog and carried by the version resource: the
+// AGENT_VERSION_* macros, generated from the project version by CMake.
+#include "agent_version.h"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what building and running under Wine needs, when it is missing (Debian).
+# Installs what building, packaging and running under Wine needs, when it is missing (Debian).
 set -euo pipefail
 need=()
 for pair in x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix \
             x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
             cmake:cmake wine:wine Xvfb:xvfb import:imagemagick \
-            xdotool:xdotool python3:python3; do
+            xdotool:xdotool python3:python3 makensis:nsis zip:zip \
+            osslsigncode:osslsigncode openssl:openssl; do
     command -v "${pair%%:*}" >/dev/null 2>&1 || need+=("${pair#*:}")
 done
 [ -d /usr/src/googletest ] || need+=(googletest)

@@ -3,6 +3,11 @@
 export WINEPREFIX="${WINEPREFIX:-$BUILD_DIR/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Wine's menu builder would turn the setup's Start-menu shortcut into Linux menu entries.
+case "$WINEDLLOVERRIDES" in
+    *winemenubuilder.exe=d*) ;;
+    *) WINEDLLOVERRIDES="winemenubuilder.exe=d;$WINEDLLOVERRIDES" ;;
+esac
 export WINEARCH=win64
 # Wine opens file names in any alphabet only under a UTF-8 locale (C.UTF-8 is always there).
 export LC_ALL=C.UTF-8

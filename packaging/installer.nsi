@@ -1,0 +1,356 @@
+; Per-user setup of the VELTRIX Q5 tray agent: no elevation, Apps & features entry,
+; in-place upgrade that first ends a running agent the way its own Exit command does.
+; Built by make_installer.sh, which passes VERSION, SRC_DIR, GEN_DIR (the generated file
+; lists), OUT_FILE, LONGEST_FILE_PATH, STAGED_SIZE_KB, MANIFEST and, when signing, SIGN_CMD.
+Unicode true
+Target amd64-unicode
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include TextFunc.nsh
+!include StrFunc.nsh
+${StrStr}
+
+; ---- Names the agent defines, read from its own sources -------------------------
+!searchparse /file "${SRC_DIR}/res/resource.h" "#define IDM_EXIT " IDM_EXIT
+!searchparse /file "${SRC_DIR}/res/agent.rc" 'IDS_APP_CLASS "' AGENT_CLASS '"'
+!searchparse /file "${SRC_DIR}/settings/settings.h" '#define AGENT_KEY "' AGENT_KEY_C '"'
+!searchparse /file "${SRC_DIR}/settings/settings.h" '#define RUN_KEY "' RUN_KEY_C '"'
+!searchparse /file "${SRC_DIR}/settings/settings.h" '#define RUN_VALUE "' RUN_VALUE '"'
+!searchparse /file "${SRC_DIR}/settings/settings.h" '#define LANG_VALUE "' LANG_VALUE '"'
+!searchparse /file "${SRC_DIR}/agent/agent_state.h" 'constexpr int APP_PATH_SIZE = ' APP_PATH_SIZE ';'
+!searchparse /file "${SRC_DIR}/agent/agent_state.h" 'constexpr int LANG_CODE_SIZE = ' LANG_CODE_SIZE ';'
+; C string literals double their backslashes.
+!searchreplace AGENT_KEY "${AGENT_KEY_C}" "\\" "\"
+!searchreplace RUN_KEY "${RUN_KEY_C}" "\\" "\"
+
+!define PRODUCT "VELTRIX Q5"
+!define PUBLISHER "VELTRIX"
+!define EXE_NAME "${PRODUCT}.exe"
+!define UNINSTALLER "uninstall.exe"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define VENDOR_KEY "Software\VELTRIX"
+!define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+; The agent detaches and waits 3 s before closing the library; give it 15 s in all.
+!define AGENT_EXIT_TIMEOUT_MS 15000
+!define SYNCHRONIZE 0x00100000
+!define WAIT_OBJECT_0 0
+; Exit code of a setup or uninstall that stopped before changing anything.
+!define EXIT_FAILED 2
+
+; The agent builds "<folder>\lang\ZeroVez_<code>.ini" in APP_PATH_SIZE bytes, with codes of up
+; to LANG_CODE_SIZE - 1 characters: "\lang\ZeroVez_" (14) + code + ".ini" (4) after the folder.
+; Every installed file must fit as well.
+!define /math LANG_FILE_PATH ${LANG_CODE_SIZE} + 17
+!if ${LONGEST_FILE_PATH} > ${LANG_FILE_PATH}
+    !define LONGEST_PATH ${LONGEST_FILE_PATH}
+!else
+    !define LONGEST_PATH ${LANG_FILE_PATH}
+!endif
+!define /math MAX_FOLDER_BYTES ${APP_PATH_SIZE} - ${LONGEST_PATH}
+!define /redef /math MAX_FOLDER_BYTES ${MAX_FOLDER_BYTES} - 1
+
+Name "${PRODUCT}"
+OutFile "${OUT_FILE}"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
+
+!ifdef SIGN_CMD
+    !uninstfinalize '"${SIGN_CMD}" "%1"' = 0
+    !finalize '"${SIGN_CMD}" "%1"' = 0
+!endif
+
+; ---- Pages ----------------------------------------------------------------------
+!define MUI_ICON "${SRC_DIR}/res/icons/connected.ico"
+!define MUI_UNICON "${SRC_DIR}/res/icons/connected.ico"
+!define MUI_ABORTWARNING
+!define MUI_LANGDLL_ALWAYSSHOW
+!define MUI_LANGDLL_REGISTRY_ROOT HKCU
+!define MUI_LANGDLL_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
+
+!insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE_NAME}"
+!define MUI_FINISHPAGE_RUN_TEXT "$(START_NOW)"
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+; English first: the fallback when the Windows display language is none of these.
+!insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "Italian"
+!insertmacro MUI_LANGUAGE "Dutch"
+!include "${__FILEDIR__}/strings.nsh"
+
+Var StoppedAgent   ; 1 when setup ended a running agent (silent setup starts it again)
+
+; ---- Shared by setup and uninstaller ------------------------------------------------
+; Ends a running agent through its Exit command (which detaches the device and removes
+; the icon) and waits for its process. Pushes 1 when none runs any more, 0 otherwise.
+!macro STOP_AGENT un
+Function ${un}StopAgent
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    StrCpy $3 1
+    FindWindow $0 "${AGENT_CLASS}"
+    ${If} $0 <> 0
+        DetailPrint "$(STOPPING_AGENT)"
+        System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+        System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
+        System::Call 'user32::PostMessage(p r0, i ${WM_COMMAND}, p ${IDM_EXIT}, p 0)'
+        ${If} $2 P<> 0
+            System::Call 'kernel32::WaitForSingleObject(p r2, i ${AGENT_EXIT_TIMEOUT_MS}) i .r1'
+            System::Call 'kernel32::CloseHandle(p r2)'
+            ${IfThen} $1 <> ${WAIT_OBJECT_0} ${|} StrCpy $3 0 ${|}
+        ${Else}
+            StrCpy $3 0
+        ${EndIf}
+        StrCpy $StoppedAgent $3
+    ${EndIf}
+    Pop $2
+    Pop $1
+    Pop $0
+    Exch $3
+FunctionEnd
+!macroend
+!insertmacro STOP_AGENT ""
+!insertmacro STOP_AGENT "un."
+
+; Reports a failure before anything changed, and ends with a non-zero exit code.
+!macro FAIL message
+    DetailPrint "${message}"
+    MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
+    SetErrorLevel ${EXIT_FAILED}
+    Abort
+!macroend
+
+; Adds "<path>" to the lines of $R2 when the installed file exists and cannot be written.
+!macro NOTE_IF_IN_USE path
+    ${If} ${FileExists} "$INSTDIR\${path}"
+        ClearErrors
+        FileOpen $R1 "$INSTDIR\${path}" a
+        ${If} ${Errors}
+            StrCpy $R2 "$R2$\r$\n${path}"
+        ${Else}
+            FileClose $R1
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+; Stops before any file changes when one is held open by another program, and gives the
+; user back the agent ended before.
+!macro FAIL_IF_IN_USE
+    StrCpy $R2 ""
+    !include "${GEN_DIR}/in_use.nsh"
+    ${If} $R2 != ""
+        ${If} $StoppedAgent = 1
+            Exec '"$INSTDIR\${EXE_NAME}"'
+        ${EndIf}
+        !insertmacro FAIL "$(FILES_IN_USE)"
+    ${EndIf}
+!macroend
+
+; ---- Setup --------------------------------------------------------------------------
+; NSIS silently replaces a /D= folder it finds unusable (one below a file, say) with the
+; default; take it from the process's own command line so such a folder is refused instead.
+Function TakeFolderFromCommandLine
+    System::Call 'kernel32::GetCommandLineW() w .r0'
+    StrLen $1 $0
+    ${Do}
+        IntOp $1 $1 - 1
+        ${IfThen} $1 < 0 ${|} ${ExitDo} ${|}
+        StrCpy $2 $0 4 $1
+        ${If} $2 == " /D="
+            IntOp $1 $1 + 4
+            StrCpy $INSTDIR $0 "" $1
+            ${ExitDo}
+        ${EndIf}
+    ${Loop}
+    ; As NSIS does: no trailing backslash (a drive's root keeps its own).
+    ${Do}
+        StrCpy $0 $INSTDIR 1 -1
+        StrLen $1 $INSTDIR
+        ${IfThen} $0 != "\" ${|} ${ExitDo} ${|}
+        ${IfThen} $1 <= 3 ${|} ${ExitDo} ${|}
+        StrCpy $INSTDIR $INSTDIR -1
+    ${Loop}
+FunctionEnd
+
+; Pushes 1 for a full path ("C:\..." or "\\server\..."), 0 for anything else.
+Function FolderIsAbsolute
+    StrCpy $0 $INSTDIR 2 1
+    StrCpy $1 $INSTDIR 2
+    ${If} $0 == ":\"
+    ${OrIf} $1 == "\\"
+        Push 1
+    ${Else}
+        Push 0
+    ${EndIf}
+FunctionEnd
+
+Function .onInit
+    Call TakeFolderFromCommandLine
+    !insertmacro MUI_LANGDLL_DISPLAY
+FunctionEnd
+
+; Pushes 1 when every installed path fits the agent's path buffers (in ANSI bytes).
+Function FolderFits
+    Push $0
+    System::Call 'kernel32::WideCharToMultiByte(i 0, i 0, w "$INSTDIR", i -1, p 0, i 0, p 0, p 0) i .r0'
+    IntOp $0 $0 - 1   ; without its NUL
+    ${If} $0 > ${MAX_FOLDER_BYTES}
+        StrCpy $0 0
+    ${Else}
+        StrCpy $0 1
+    ${EndIf}
+    Exch $0
+FunctionEnd
+
+Function DirectoryLeave
+    Call FolderFits
+    Pop $0
+    ${If} $0 = 0
+        MessageBox MB_OK|MB_ICONEXCLAMATION "$(FOLDER_TOO_LONG)"
+        Abort
+    ${EndIf}
+FunctionEnd
+
+; Deletes the files an earlier setup installed that this one no longer ships (a stand-in's
+; scenario after the vendor's library came in, say), so the uninstaller leaves nothing behind.
+; Only plain paths below the folder are taken from that list.
+Function RemoveRetiredFiles
+    ClearErrors
+    FileOpen $R0 "$PLUGINSDIR\previous.lst" r
+    ${IfThen} ${Errors} ${|} Return ${|}
+    ${Do}
+        FileRead $R0 $R1
+        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+        ${TrimNewLines} $R1 $R1
+        ${StrStr} $R3 $R1 ".."
+        ${StrStr} $R4 $R1 ":"
+        StrCpy $R5 $R1 1
+        ${If} $R1 != ""
+        ${AndIf} $R3 == ""
+        ${AndIf} $R4 == ""
+        ${AndIf} $R5 != "\"
+            !include "${GEN_DIR}/is_installed.nsh"
+            ${IfThen} $R2 = 0 ${|} Delete "$INSTDIR\$R1" ${|}
+        ${EndIf}
+    ${Loop}
+    FileClose $R0
+FunctionEnd
+
+Section "-Install"
+    Call FolderFits
+    Pop $0
+    ${If} $0 = 0
+        !insertmacro FAIL "$(FOLDER_TOO_LONG)"
+    ${EndIf}
+    ; Make sure the folder can be made and written before anything else changes.
+    Call FolderIsAbsolute
+    Pop $0
+    ${If} $0 = 0
+        !insertmacro FAIL "$(FOLDER_NOT_WRITABLE)"
+    ${EndIf}
+    ClearErrors
+    CreateDirectory "$INSTDIR"
+    FileOpen $0 "$INSTDIR\setup-write-test.tmp" w
+    ${If} ${Errors}
+        !insertmacro FAIL "$(FOLDER_NOT_WRITABLE)"
+    ${EndIf}
+    FileClose $0
+    Delete "$INSTDIR\setup-write-test.tmp"
+
+    Call StopAgent
+    Pop $0
+    ${If} $0 = 0
+        RMDir "$INSTDIR"   ; only when this setup just made it
+        !insertmacro FAIL "$(AGENT_STILL_RUNS)"
+    ${EndIf}
+
+    ; The previous installation's list of files, read once the new files are in place.
+    InitPluginsDir
+    CopyFiles /SILENT "$INSTDIR\${MANIFEST}" "$PLUGINSDIR\previous.lst"
+    ; A file held open (the library loaded by another program, say) cannot be replaced.
+    !insertmacro FAIL_IF_IN_USE
+    !include "${GEN_DIR}/install_files.nsh"
+    Call RemoveRetiredFiles
+    WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+    CreateShortcut "${SHORTCUT}" "$INSTDIR\${EXE_NAME}"
+
+    ; The agent starts in the language of this setup, unless the user chose one already.
+    ClearErrors
+    ReadRegStr $0 HKCU "${AGENT_KEY}" "${LANG_VALUE}"
+    ${If} ${Errors}
+        WriteRegStr HKCU "${AGENT_KEY}" "${LANG_VALUE}" "$(AGENT_LANG_CODE)"
+    ${EndIf}
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE_NAME},0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "${MUI_LANGDLL_REGISTRY_VALUENAME}" "$LANGUAGE"
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${STAGED_SIZE_KB}
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+
+    ; A silent upgrade gives the user back the agent it ended; the dialog asks instead.
+    ${If} ${Silent}
+    ${AndIf} $StoppedAgent = 1
+        Exec '"$INSTDIR\${EXE_NAME}"'
+    ${EndIf}
+SectionEnd
+
+; ---- Uninstaller --------------------------------------------------------------------
+Function un.onInit
+    !insertmacro MUI_UNGETLANGUAGE
+FunctionEnd
+
+Section "Uninstall"
+    Call un.StopAgent
+    Pop $0
+    ${If} $0 = 0
+        !insertmacro FAIL "$(AGENT_STILL_RUNS)"
+    ${EndIf}
+    !insertmacro FAIL_IF_IN_USE
+
+    !include "${GEN_DIR}/uninstall_files.nsh"
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR\lang"
+    RMDir "$INSTDIR"   ; kept when the user left files of their own in it
+    Delete "${SHORTCUT}"
+
+    ; Start with Windows only when it starts this installation's agent.
+    ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    ${If} $0 == '"$INSTDIR\${EXE_NAME}"'
+    ${OrIf} $0 == "$INSTDIR\${EXE_NAME}"
+        DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    ${EndIf}
+    DeleteRegKey HKCU "${AGENT_KEY}"
+    DeleteRegKey /ifempty HKCU "${VENDOR_KEY}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
