@@ -438,4 +438,13 @@ TEST_F(Installer, OneVersionEverywhere)
     EXPECT_EQ(setup.substr(setup.rfind('\\') + 1), std::string("VELTRIX-Q5-Setup-") + PROJECT_VERSION_TEXT + ".exe");
     EXPECT_EQ(VersionOf(DistDir() + "\\" + kExeName), PROJECT_VERSION_TEXT);
     EXPECT_EQ(VersionOf(setup), PROJECT_VERSION_TEXT);
+    // The application manifest names the same version.
+    HMODULE hExe = LoadLibraryExA((DistDir() + "\\" + kExeName).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hExe, nullptr);
+    HRSRC hRes = FindResourceA(hExe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));   // RT_MANIFEST
+    std::string manifest = hRes ? std::string((const char*)LockResource(LoadResource(hExe, hRes)),
+                                              SizeofResource(hExe, hRes))
+                                : "";
+    FreeLibrary(hExe);
+    EXPECT_NE(manifest.find(std::string("version=\"") + PROJECT_VERSION_TEXT + "\""), std::string::npos);
 }

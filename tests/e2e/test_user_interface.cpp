@@ -92,7 +92,7 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     char szCaption[64] = {};
     GetWindowTextA(hAbout, szCaption, sizeof(szCaption));
     EXPECT_STREQ(szCaption, "VELTRIX Q5");
-    EXPECT_EQ(DlgItemText(hAbout, IDC_APP_VERSION), "v1.0.2.8");
+    EXPECT_EQ(DlgItemText(hAbout, IDC_APP_VERSION), "v" AGENT_VERSION_TEXT);
     EXPECT_EQ(DlgItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
     EXPECT_EQ(DlgItemText(hAbout, IDC_APP_LABEL), folder.LangText("Message", "msg4", "de"));
     EXPECT_EQ(DlgItemText(hAbout, IDC_DRV_LABEL), folder.LangText("Message", "msg5", "de"));

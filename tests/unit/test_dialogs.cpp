@@ -99,7 +99,7 @@ TEST_F(DialogTest, AboutTemplate)
               BS_DEFPUSHBUTTON | WS_TABSTOP);
     const ControlCase controls[] = {
         {IDOK, "OK", {42, 61, 50, 10}, true},
-        {IDC_APP_VERSION, "v1.0.2.8", {68, 23, 28, 8}, true},
+        {IDC_APP_VERSION, "v" AGENT_VERSION_TEXT, {68, 23, 28, 8}, true},
         {IDC_APP_LABEL, "Application", {23, 23, 38, 10}, true},
         {IDC_DRV_LABEL, "Driver", {23, 35, 42, 9}, true},
         {IDC_FW_LABEL, "Firmware", {23, 47, 36, 12}, true},
@@ -193,13 +193,13 @@ TEST_F(DialogTest, AppVersionFromOwnResourceDriverRowKeptWhenMissing)
     SetDlgItemTextA(m_hDlg, IDC_APP_VERSION, "stale");
     SetDlgItemTextA(m_hDlg, IDC_DRV_VERSION, "v1.0.0.12");
     RefreshAboutDialog(m_hDlg);
-    EXPECT_EQ(DlgItemText(m_hDlg, IDC_APP_VERSION), "v1.0.2.8");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_APP_VERSION), "v" AGENT_VERSION_TEXT);
     EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.0.12");
 }
 
 TEST_F(DialogTest, DriverRowFromFileInSystemDrivers)
 {
-    // Any file with a version resource will do: this test program carries 1.0.2.8.
+    // Any file with a version resource will do: this test program carries the agent's version.
     char szSelf[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, szSelf, sizeof(szSelf));
     std::string driver = DriverPath();
@@ -207,7 +207,7 @@ TEST_F(DialogTest, DriverRowFromFileInSystemDrivers)
     ASSERT_NE(CreateAbout(), nullptr);
     SetDlgItemTextA(m_hDlg, IDC_DRV_VERSION, "stale");
     RefreshAboutDialog(m_hDlg);
-    EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_VERSION), "v1.0.2.8");
+    EXPECT_EQ(DlgItemText(m_hDlg, IDC_DRV_VERSION), "v" AGENT_VERSION_TEXT);
     DeleteFileA(driver.c_str());
 }
 
