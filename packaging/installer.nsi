@@ -337,6 +337,9 @@ Section "Uninstall"
         !insertmacro FAIL "$(AGENT_STILL_RUNS)"
     ${EndIf}
     !insertmacro FAIL_IF_IN_USE
+    ; A folder the ANSI code page cannot spell is written by the agent as its short
+    ; path: take it while the folder still exists, to know the Run value below.
+    GetFullPathName /SHORT $1 "$INSTDIR"
 
     !include "${GEN_DIR}/uninstall_files.nsh"
     Delete "$INSTDIR\${UNINSTALLER}"
@@ -348,6 +351,7 @@ Section "Uninstall"
     ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ${If} $0 == '"$INSTDIR\${EXE_NAME}"'
     ${OrIf} $0 == "$INSTDIR\${EXE_NAME}"
+    ${OrIf} $0 == '"$1\${EXE_NAME}"'
         DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ${EndIf}
     DeleteRegKey HKCU "${AGENT_KEY}"

@@ -18,8 +18,8 @@ constexpr DWORD kSetupTimeoutMs = 60000;
 // longest language code must fit APP_PATH_SIZE bytes with its NUL.
 constexpr size_t kMaxFolderBytes =
     APP_PATH_SIZE - 1 - (sizeof("\\lang\\ZeroVez_") - 1) - (LANG_CODE_SIZE - 1) - (sizeof(".ini") - 1);
-const char* const kImport = "WUSBImportDevice(167880896,1) = 0";
-const char* const kUnimport = "WUSBUnimportDevice(167880896,1) = 0";
+const char* const kImport = E2E_IMPORT_CALL;
+const char* const kUnimport = E2E_UNIMPORT_CALL;
 const char* const kClose = "WUSBClose() = 0";
 
 std::string SetupPath()
@@ -31,16 +31,15 @@ std::string SetupPath()
     return path;
 }
 
-// Runs a command line to its end; its exit code, or -1 when it could not start or hung.
+// Runs a command line (UTF-8) to its end; its exit code, or -1 when it could not start or hung.
 int RunAndWait(const std::string& commandLine, ULONGLONG* pMs = nullptr)
 {
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back('\0');
+    std::wstring cmd = WidePath(commandLine);   // folders in any alphabet
     ULONGLONG nStart = GetTickCount64();
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return -1;
     DWORD dwCode = (DWORD)-1;
     if (WaitForSingleObject(pi.hProcess, kSetupTimeoutMs) == WAIT_OBJECT_0)
@@ -63,8 +62,19 @@ int RunUninstaller(const std::string& folder, ULONGLONG* pMs = nullptr)
 {
     std::string uninstaller = folder + "\\" + kUninstaller;
     int nCode = RunAndWait("\"" + uninstaller + "\" /S _?=" + folder, pMs);
-    DeleteFileA(uninstaller.c_str());
+    DeleteFileW(WidePath(uninstaller).c_str());
     return nCode;
+}
+
+// The short (8.3) form of an existing UTF-8 path, in ANSI: what the agent uses for a
+// folder the code page cannot spell; "" when there is none.
+std::string ShortPath(const std::string& path)
+{
+    wchar_t wszShort[MAX_PATH] = {};
+    char szShort[MAX_PATH] = {};
+    if (GetShortPathNameW(WidePath(path).c_str(), wszShort, MAX_PATH) - 1 < MAX_PATH - 1)
+        WideCharToMultiByte(CP_ACP, 0, wszShort, -1, szShort, sizeof(szShort), nullptr, nullptr);
+    return szShort;
 }
 
 std::string ShellFolder(int nCsidl)
@@ -396,6 +406,32 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run));
     EXPECT_FALSE(KeyExists(AGENT_KEY));
+}
+
+// A per-user install below a profile named in another alphabet, on an English system.
+TEST_F(Installer, FolderTheCodePageCannotSpell)
+{
+    // "Пользователь" in UTF-8.
+    const std::string parent = root.Path() + "\\\xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2"
+                                             "\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
+    const std::string longFolder = parent + "\\VELTRIX Q5";
+    ASSERT_EQ(RunSetup(longFolder), 0);
+    folder = ShortPath(longFolder);   // the ANSI helpers of this test go through it from here on
+    ASSERT_FALSE(folder.empty());
+    AgentProcess agent;
+    ASSERT_TRUE(agent.Start(longFolder + "\\" + kExeName));
+    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(folder, kImport) != std::string::npos; }));
+    std::string run;
+    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
+
+    EXPECT_EQ(RunUninstaller(longFolder), 0);
+    EXPECT_TRUE(agent.WaitExit(0));
+    ExpectDetachedAndClosed();
+    EXPECT_FALSE(Exists(folder + "\\" + kExeName));
+    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << "the Run value names this installation";
+    Clean();
+    RemoveDirectoryW(WidePath(parent).c_str());
 }
 
 TEST_F(Installer, FolderLimits)
