@@ -56,6 +56,8 @@ ${StrStr}
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+; An upgrade goes where the agent already is, not into a second installation.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}"

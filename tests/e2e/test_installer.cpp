@@ -408,6 +408,20 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     EXPECT_FALSE(KeyExists(AGENT_KEY));
 }
 
+// A setup run without a folder upgrades the installation where it is.
+TEST_F(Installer, UpgradeFindsTheInstalledFolder)
+{
+    const std::string defaultFolder = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\VELTRIX Q5";
+    ASSERT_FALSE(Exists(defaultFolder + "\\" + kExeName));
+    ASSERT_EQ(RunSetup(folder), 0);
+    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S"), 0);
+    EXPECT_FALSE(Exists(defaultFolder + "\\" + kExeName)) << "a second installation";
+    std::string location;
+    EXPECT_TRUE(RegReadString(kUninstallKey, "InstallLocation", &location));
+    EXPECT_EQ(location, folder);
+    RemoveDirectoryA(defaultFolder.c_str());
+}
+
 // A per-user install below a profile named in another alphabet, on an English system.
 TEST_F(Installer, FolderTheCodePageCannotSpell)
 {
