@@ -1,13 +1,17 @@
 // agentctl: drives a running agent from outside, as a user would, for scripts/run.sh.
-//   agentctl <desktop> exit      chooses Exit (posts the menu command to the agent's window)
+//   agentctl <desktop> exit|about|connect|disconnect   chooses that item of the tray menu
+//                                (posts its command to the agent's window)
+//   agentctl <desktop> language N   chooses the N-th language of the Language menu (from 0)
 //   agentctl <desktop> tooltip   prints the tray icon's tooltip as the shell holds it
 //   agentctl <desktop> watch     prints "tooltip: <text>" at every change until the agent ends
-//   agentctl <desktop> rect <class>  prints "left top right bottom" around the visible
-//                                    top-level windows of a class (menus: #32768)
+//   agentctl <desktop> rect <class> [<text>]  prints "left top right bottom" around the
+//                                    visible windows of a class (menus: #32768; dialogs:
+//                                    #32770), and of that text when given
 // <desktop> is the Wine virtual desktop the agent runs on. Output is UTF-8.
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include "res/resource.h"
@@ -111,6 +115,7 @@ static int WatchTooltip()
 
 struct ClassRect {
     const char* pszClass;
+    const char* pszText;   // null: any
     RECT rc;
     bool bFound;
 };
@@ -118,10 +123,12 @@ struct ClassRect {
 static BOOL CALLBACK UniteRect(HWND hWnd, LPARAM lParam)
 {
     ClassRect* p = (ClassRect*)lParam;
-    char szClass[CLASS_SIZE] = "";
+    char szClass[CLASS_SIZE] = "", szText[CLASS_SIZE] = "";
     GetClassNameA(hWnd, szClass, sizeof(szClass));
+    GetWindowTextA(hWnd, szText, sizeof(szText));
     RECT rc;
-    if (strcmp(szClass, p->pszClass) != 0 || !IsWindowVisible(hWnd) || !GetWindowRect(hWnd, &rc))
+    if (strcmp(szClass, p->pszClass) != 0 || (p->pszText && strcmp(szText, p->pszText) != 0) ||
+        !IsWindowVisible(hWnd) || !GetWindowRect(hWnd, &rc))
         return TRUE;
     if (p->bFound)
         UnionRect(&p->rc, &p->rc, &rc);
@@ -129,6 +136,28 @@ static BOOL CALLBACK UniteRect(HWND hWnd, LPARAM lParam)
         p->rc = rc;
     p->bFound = true;
     return TRUE;
+}
+
+static BOOL CALLBACK UniteChildRects(HWND hWnd, LPARAM lParam)
+{
+    if (IsWindowVisible(hWnd))
+        EnumChildWindows(hWnd, UniteRect, lParam);
+    return TRUE;
+}
+
+struct MenuItem {
+    const char* pszName;
+    int nId;
+};
+static const MenuItem kMenuItems[] = {
+    {"exit", IDM_EXIT}, {"about", IDM_ABOUT}, {"connect", IDM_CONNECT}, {"disconnect", IDM_DISCONNECT},
+};
+
+// A menu command as the user gives it by choosing the item; 1 when no agent runs.
+static int PostCommand(int nId)
+{
+    HWND hAgent = FindAgent();
+    return hAgent && PostMessageA(hAgent, WM_COMMAND, nId, 0) ? 0 : 1;
 }
 
 // Window lookups see only the windows of the calling thread's desktop.
@@ -144,7 +173,7 @@ static bool UseDesktop(const char* pszName, DWORD dwWaitMs)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: agentctl <desktop> exit|tooltip|watch|rect <class>\n");
+        fprintf(stderr, "usage: agentctl <desktop> exit|about|connect|disconnect|language N|tooltip|watch|rect <class> [<text>]\n");
         return 2;
     }
     const char* pszCommand = argv[2];
@@ -154,10 +183,11 @@ int main(int argc, char** argv)
         fprintf(stderr, "agentctl: no desktop %s\n", argv[1]);
         return 1;
     }
-    if (strcmp(pszCommand, "exit") == 0) {
-        HWND hAgent = FindAgent();
-        return hAgent && PostMessageA(hAgent, WM_COMMAND, IDM_EXIT, 0) ? 0 : 1;
-    }
+    for (const MenuItem& item : kMenuItems)
+        if (strcmp(pszCommand, item.pszName) == 0)
+            return PostCommand(item.nId);
+    if (strcmp(pszCommand, "language") == 0 && argc == 4)
+        return PostCommand(IDM_LANGUAGE_FIRST + atoi(argv[3]));
     if (strcmp(pszCommand, "tooltip") == 0) {
         std::string text = TrayTooltip();
         printf("%s\n", text.c_str());
@@ -165,9 +195,10 @@ int main(int argc, char** argv)
     }
     if (strcmp(pszCommand, "watch") == 0)
         return WatchTooltip();
-    if (strcmp(pszCommand, "rect") == 0 && argc == 4) {
-        ClassRect found = {argv[3], {}, false};
+    if (strcmp(pszCommand, "rect") == 0 && (argc == 4 || argc == 5)) {
+        ClassRect found = {argv[3], argc == 5 ? argv[4] : nullptr, {}, false};
         EnumWindows(UniteRect, (LPARAM)&found);
+        EnumWindows(UniteChildRects, (LPARAM)&found);
         if (!found.bFound)
             return 1;
         printf("%ld %ld %ld %ld\n", found.rc.left, found.rc.top, found.rc.right, found.rc.bottom);

@@ -28,6 +28,7 @@ AGENT_PID=""; HELPER_PIDS=()
 T0=$(date +%s%N)
 
 say() { printf '[%5.1fs] %s\n' "$(( ($(date +%s%N) - T0) / 1000000 ))e-3" "$*"; }
+ctl() { wine "$CTL" "$DESKTOP" "$@" 2>/dev/null | tr -d '\r'; }   # console lines end in CR LF
 scenario() { sed -n "s/^$1=//p" "$RUN_DIR/wusb_sim.ini" | head -1; }
 
 # One line per event worth telling, from the journal, the traces and the tooltip log.
@@ -68,7 +69,7 @@ narrate() {
 # notification area's corner, scaled 2x so that small text reads well.
 picture() {
     local name="$1" class="$2" left top
-    read -r left top _ < <(wine "$CTL" "$DESKTOP" rect "$class" 2>/dev/null || echo 824 688)
+    read -r left top _ < <(ctl rect "$class" || echo 824 688)
     left=$(( left > 8 ? left - 8 : 0 )); top=$(( top > 8 ? top - 8 : 0 ))
     import -window root "$PICTURES/full.png"
     convert "$PICTURES/full.png" -crop "$((1024 - left))x$((768 - top))+$left+$top" +repage -scale 200% \
@@ -80,7 +81,7 @@ picture() {
 # The user's Exit command, then wait for the agent to detach, close the library and end.
 stop_agent() {
     [ -n "$AGENT_PID" ] || return 0
-    if wine "$CTL" "$DESKTOP" exit >/dev/null 2>&1; then
+    if ctl exit >/dev/null; then
         say "Exit chosen from the tray menu"
         for _ in $(seq 200); do grep -q 'WUSBClose()' "$JOURNAL" 2>/dev/null && break; sleep 0.1; done
     fi
@@ -128,7 +129,7 @@ if [ "$HEADLESS" = 1 ]; then
     sleep 5   # the 3 s delayed import, and the notice gone
     xdotool mousemove $ICON_X $ICON_Y click 3   # a real click opens the menu
     sleep 1
-    read -r _ top _ < <(wine "$CTL" "$DESKTOP" rect '#32768' 2>/dev/null || echo 0 600)
+    read -r _ top _ < <(ctl rect '#32768' || echo 0 600)
     xdotool mousemove 980 $(( top + 12 ))   # onto the first item, the device: its submenu opens
     sleep 1
     picture menu '#32768'
@@ -137,7 +138,7 @@ if [ "$HEADLESS" = 1 ]; then
     xdotool mousemove $ICON_X $ICON_Y   # hover the icon for its tooltip
     sleep 2
     picture tooltip tooltips_class32
-    echo "Tooltip text: $(wine "$CTL" "$DESKTOP" tooltip 2>/dev/null | head -1)"
+    echo "Tooltip text: $(ctl tooltip)"
     SECONDS_LEFT=$(( SECONDS_LEFT > 12 ? SECONDS_LEFT - 12 : 1 ))
 fi
 if [ "$SECONDS_LEFT" != 0 ]; then
