@@ -14,6 +14,10 @@ HEADLESS=0; [ -n "${DISPLAY:-}" ] || HEADLESS=1
 # A caller's prefix (test.sh running this under ctest) keeps its wineserver.
 GIVEN_PREFIX="${WINEPREFIX:-}"
 "$ROOT/scripts/build.sh" >/dev/null
+# Background jobs started from here on (Xvfb, the agent, the narrator) get process
+# groups of their own: a Ctrl+C in the terminal reaches only this script, which then
+# ends the agent with its Exit command and waits for it.
+set -m
 . "$ROOT/scripts/wine_env.sh"
 
 DESKTOP=agent                 # the Wine virtual desktop the agent runs on
@@ -24,7 +28,7 @@ PICTURES="$BUILD_DIR/pictures"
 JOURNAL="$RUN_DIR/wusb_journal.log"
 TRACES="$RUN_DIR/agent_traces.log"
 TOOLTIPS="$RUN_DIR/tooltips.log"
-AGENT_PID=""; HELPER_PIDS=()
+AGENT_PID=""; HELPER_GROUPS=()   # process groups of the narrator and the tooltip watch
 T0=$(date +%s%N)
 
 say() { printf '[%5.1fs] %s\n' "$(( ($(date +%s%N) - T0) / 1000000 ))e-3" "$*"; }
@@ -91,9 +95,12 @@ stop_agent() {
     AGENT_PID=""
 }
 
+# On every way out, Ctrl+C included: the agent ended in order, then its journal.
 cleanup() {
     stop_agent
-    for pid in "${HELPER_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    sleep 0.5   # the narrator reads the last lines
+    for group in "${HELPER_GROUPS[@]}"; do kill -- "-$group" 2>/dev/null || true; done
+    echo "Journal of library calls (last 10):"; grep -v ' notify$' "$JOURNAL" 2>/dev/null | tail -n 10 || true
     if [ -n "$GIVEN_PREFIX" ]; then
         [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
     else
@@ -113,14 +120,15 @@ echo "Library journal: $JOURNAL"
 echo "Agent traces: $TRACES"
 
 tail -q -n +1 -F "$JOURNAL" "$TRACES" "$TOOLTIPS" 2>/dev/null | narrate &
-HELPER_PIDS+=($!)
+HELPER_GROUPS+=("$(ps -o pgid= -p $! | tr -d ' ')")
 # The virtual desktop gives the agent a taskbar with a notification area; the
 # agent's debugger output (OutputDebugStringA) goes to the traces file.
 WINEDEBUG=+debugstr wine explorer /desktop=$DESKTOP,1024x768 "VELTRIX Q5.exe" >/dev/null 2>"$TRACES" &
 AGENT_PID=$!
 say "agent started"
 wine "$CTL" "$DESKTOP" watch >"$TOOLTIPS" 2>/dev/null &
-HELPER_PIDS+=($!)
+HELPER_GROUPS+=("$(ps -o pgid= -p $! | tr -d ' ')")
+set +m
 
 SECONDS_LEFT="${RUN_SECONDS:-$([ $HEADLESS = 1 ] && echo 30 || echo 0)}"
 if [ "$HEADLESS" = 1 ]; then
@@ -148,5 +156,3 @@ else
     wait "$AGENT_PID" || true
     AGENT_PID=""
 fi
-sleep 0.5
-echo "Journal of library calls (last 10):"; grep -v ' notify$' "$JOURNAL" | tail -n 10
