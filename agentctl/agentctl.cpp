@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 #include "res/resource.h"
+#include "settings/language.h"
 
 constexpr DWORD WATCH_POLL_MS = 100;
 constexpr DWORD AGENT_START_TIMEOUT_MS = 30000;
@@ -173,7 +174,8 @@ static bool UseDesktop(const char* pszName, DWORD dwWaitMs)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: agentctl <desktop> exit|about|connect|disconnect|language N|tooltip|watch|rect <class> [<text>]\n");
+        fprintf(stderr, "usage: agentctl <desktop> exit|about|connect|disconnect|language N|tooltip|watch|"
+                        "rect <class> [<text>]\n");
         return 2;
     }
     const char* pszCommand = argv[2];
@@ -186,8 +188,10 @@ int main(int argc, char** argv)
     for (const MenuItem& item : kMenuItems)
         if (strcmp(pszCommand, item.pszName) == 0)
             return PostCommand(item.nId);
-    if (strcmp(pszCommand, "language") == 0 && argc == 4)
-        return PostCommand(IDM_LANGUAGE_FIRST + atoi(argv[3]));
+    if (strcmp(pszCommand, "language") == 0 && argc == 4) {
+        int nIndex = atoi(argv[3]);
+        return nIndex >= 0 && nIndex < MAX_LANGUAGES ? PostCommand(IDM_LANGUAGE_FIRST + nIndex) : 2;
+    }
     if (strcmp(pszCommand, "tooltip") == 0) {
         std::string text = TrayTooltip();
         printf("%s\n", text.c_str());

@@ -37,7 +37,7 @@ scenario() { sed -n "s/^$1=//p" "$RUN_DIR/wusb_sim.ini" | head -1; }
 
 # One line per event worth telling, from the journal, the traces and the tooltip log.
 narrate() {
-    local server=-1 accepted=0 measured="" armed=0
+    local server=-1 accepted=-1 measured="" armed=0
     while IFS= read -r line; do
         line="${line%$'\r'}"
         case "$line" in
@@ -100,7 +100,7 @@ cleanup() {
     stop_agent
     sleep 0.5   # the narrator reads the last lines
     for group in "${HELPER_GROUPS[@]}"; do kill -- "-$group" 2>/dev/null || true; done
-    echo "Journal of library calls (last 10):"; grep -v ' notify$' "$JOURNAL" 2>/dev/null | tail -n 10 || true
+    echo "Journal of library calls (last 10):"; tr -d '\r' <"$JOURNAL" 2>/dev/null | grep -v ' notify$' | tail -n 10 || true
     if [ -n "$GIVEN_PREFIX" ]; then
         [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
     else
