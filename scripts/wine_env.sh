@@ -27,6 +27,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating Wine prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
 fi
+# Debian's Wine never loads its own fonts from /usr/share/wine/fonts, and wineboot leaves
+# C:\windows\Fonts empty: without Marlett a caption's close button is drawn as the letter
+# "r", and without Tahoma dialogs lose their shell font. Install them into the prefix.
+WINE_FONTS=/usr/share/wine/fonts
+if [ -d "$WINE_FONTS" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp "$WINE_FONTS"/* "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 wineserver -p >/dev/null 2>&1 </dev/null || true   # one server for the many short Wine processes
 
 wine_env_cleanup() {

@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 #include "settings/language.h"
 #include "settings/settings.h"
+#include "res/resource.h"
 #include <string>
 #include <vector>
 
@@ -137,4 +138,45 @@ TEST(LangFiles, AgentLoadsTheShippedFiles)
     EXPECT_STREQ(g_text.t1, "VELTRIX Q5");
     EXPECT_STREQ(g_text.M3, "Quitter");
     ResetAgentState();
+}
+
+// Every dialog text of every shipped language fits its control, measured with the dialog's
+// own font the way a left-aligned static draws it (word-wrapped, '&' as a prefix).
+static INT_PTR CALLBACK PlainDlgProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
+
+TEST(LangFiles, EveryDialogTextFitsItsControl)
+{
+    const struct { int nDialog; int nControl; const char* pszKey; } kTexts[] = {
+        {IDD_ABOUT, IDC_APP_LABEL, "msg4"},
+        {IDD_ABOUT, IDC_DRV_LABEL, "msg5"},
+        {IDD_ABOUT, IDC_FW_LABEL, "msg6"},
+        {IDD_ALREADY_RUNNING, IDC_RUNNING_TEXT, "msg1"},
+    };
+    for (const auto& t : kTexts) {
+        HWND hDlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(t.nDialog), nullptr,
+                                       PlainDlgProc, 0);
+        ASSERT_NE(hDlg, nullptr);
+        HWND hCtl = GetDlgItem(hDlg, t.nControl);
+        RECT rcClient;
+        GetClientRect(hCtl, &rcClient);
+        HDC hdc = GetDC(hCtl);
+        HGDIOBJ hOld = SelectObject(hdc, (HFONT)SendMessageA(hCtl, WM_GETFONT, 0, 0));
+        RECT rcWidest = {};
+        std::string widest;
+        for (const std::string& code : ShippedCodes()) {
+            std::string text = ReadKey(LangFile(code), "Message", t.pszKey);
+            // A word wider than the control pushes the right edge out; extra lines push the bottom.
+            RECT rcText = {0, 0, rcClient.right, 0};
+            DrawTextA(hdc, text.c_str(), -1, &rcText, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+            EXPECT_LE(rcText.right, rcClient.right) << code << " " << t.pszKey << ": " << text;
+            EXPECT_LE(rcText.bottom, rcClient.bottom) << code << " " << t.pszKey << ": " << text;
+            if (rcText.right * rcText.bottom > rcWidest.right * rcWidest.bottom)
+                rcWidest = rcText, widest = code;
+        }
+        printf("[ figures ] %s: largest %s, %ldx%ld of %ldx%ld px\n", t.pszKey, widest.c_str(), rcWidest.right,
+               rcWidest.bottom, rcClient.right, rcClient.bottom);
+        SelectObject(hdc, hOld);
+        ReleaseDC(hCtl, hdc);
+        DestroyWindow(hDlg);
+    }
 }
