@@ -34,6 +34,8 @@ T0=$(date +%s%N)
 say() { printf '[%5.1fs] %s\n' "$(( ($(date +%s%N) - T0) / 1000000 ))e-3" "$*"; }
 ctl() { wine "$CTL" "$DESKTOP" "$@" 2>/dev/null | tr -d '\r'; }   # console lines end in CR LF
 scenario() { sed -n "s/^$1=//p" "$RUN_DIR/wusb_sim.ini" | head -1; }
+# Waits up to 60 s for a library call in the journal.
+wait_for() { for _ in $(seq 600); do grep -q "$1" "$JOURNAL" 2>/dev/null && return 0; sleep 0.1; done; return 1; }
 
 # One line per event worth telling, from the journal, the traces and the tooltip log.
 narrate() {
@@ -73,7 +75,10 @@ narrate() {
 # notification area's corner, scaled 2x so that small text reads well.
 picture() {
     local name="$1" class="$2" left top
-    read -r left top _ < <(ctl rect "$class" || echo 824 688)
+    if ! read -r left top _ < <(ctl rect "$class"); then
+        echo "No $class window seen for $name: the notification area's corner instead"
+        left=824; top=688
+    fi
     left=$(( left > 8 ? left - 8 : 0 )); top=$(( top > 8 ? top - 8 : 0 ))
     import -window root "$PICTURES/full.png"
     convert "$PICTURES/full.png" -crop "$((1024 - left))x$((768 - top))+$left+$top" +repage -scale 200% \
@@ -132,9 +137,13 @@ set +m
 
 SECONDS_LEFT="${RUN_SECONDS:-$([ $HEADLESS = 1 ] && echo 30 || echo 0)}"
 if [ "$HEADLESS" = 1 ]; then
-    sleep 3   # the icon is added with its notice; the first 5 s tick takes it away
+    # Events, not fixed delays: the first start in a new prefix can take 10 s and more.
+    wait_for "WUSBManualScan"   # the icon has been added with its notice
+    for _ in $(seq 40); do ctl rect tooltips_class32 >/dev/null && break; sleep 0.1; done
+    sleep 0.5                   # the balloon drawn in full
     picture notice tooltips_class32
-    sleep 5   # the 3 s delayed import, and the notice gone
+    wait_for "WUSBImportDevice" # the delayed import
+    sleep 6                     # the next 5 s tick takes the notice away
     xdotool mousemove $ICON_X $ICON_Y click 3   # a real click opens the menu
     sleep 1
     read -r _ top _ < <(ctl rect '#32768' || echo 0 600)
@@ -147,7 +156,8 @@ if [ "$HEADLESS" = 1 ]; then
     sleep 2
     picture tooltip tooltips_class32
     echo "Tooltip text: $(ctl tooltip)"
-    SECONDS_LEFT=$(( SECONDS_LEFT > 12 ? SECONDS_LEFT - 12 : 1 ))
+    ELAPSED=$(( ($(date +%s%N) - T0) / 1000000000 ))
+    SECONDS_LEFT=$(( SECONDS_LEFT > ELAPSED ? SECONDS_LEFT - ELAPSED : 1 ))
 fi
 if [ "$SECONDS_LEFT" != 0 ]; then
     sleep "$SECONDS_LEFT" || true

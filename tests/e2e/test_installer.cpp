@@ -22,14 +22,7 @@ const char* const kImport = E2E_IMPORT_CALL;
 const char* const kUnimport = E2E_UNIMPORT_CALL;
 const char* const kClose = "WUSBClose() = 0";
 
-std::string SetupPath()
-{
-    std::string path = std::string("Z:") + SETUP_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
+std::string SetupPath() { return WinePathOf(SETUP_PATH); }
 
 // Runs a command line (UTF-8) to its end; its exit code, or -1 when it could not start or hung.
 int RunAndWait(const std::string& commandLine, ULONGLONG* pMs = nullptr)

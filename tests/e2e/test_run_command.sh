@@ -28,7 +28,8 @@ last_unimport=$(grep -n 'WUSBUnimportDevice(' "$JOURNAL" | tail -n 1 | cut -d: -
 [ -n "$last_import" ] || fail "the device was never attached"
 [ "${last_unimport:-0}" -gt "$last_import" ] || fail "no detach after the last attach"
 
-# Each named picture exists and no single colour covers most of it.
+# Each named picture shows its window, exists, and no single colour covers most of it.
+! grep '^No .* window seen' "$OUT" || fail "a picture without its subject"
 pictures=$(sed -n 's/^Picture: //p' "$OUT")
 [ "$(echo "$pictures" | grep -c png)" = 3 ] || fail "expected three pictures, got: $pictures"
 for picture in $pictures; do

@@ -218,14 +218,16 @@ void TempDir::Write(const std::string& relPath, const std::string& content) cons
     CloseHandle(h);
 }
 
-std::string DistDir()
+std::string WinePathOf(const char* pszLinuxPath)
 {
-    std::string path = std::string("Z:") + DIST_DIR_PATH;
+    std::string path = std::string("Z:") + pszLinuxPath;
     for (char& c : path)
         if (c == '/')
             c = '\\';
     return path;
 }
+
+std::string DistDir() { return WinePathOf(DIST_DIR_PATH); }
 
 std::wstring WidePath(const std::string& utf8)
 {

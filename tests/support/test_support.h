@@ -64,6 +64,8 @@ private:
 // The build's program folder (exe, wusb.dll, Setting.ini, lang\) as a Windows path:
 // the build's Linux path, which Wine shows under Z:.
 std::string DistDir();
+// A file of the build (a Linux path) as Windows programs under Wine see it, below Z:.
+std::string WinePathOf(const char* pszLinuxPath);
 // Points g_szAppDir and g_szSettingIni at a folder (as InitAppDir/LoadSettings would).
 void UseProgramDir(const std::string& dir);
 // A UTF-8 path (ASCII paths unchanged) for the wide functions.
