@@ -81,16 +81,6 @@ static void HardwareIdText(const _WUSB_DEVICE* pDevice, char* pszDst, size_t cbD
     snprintf(pszDst, cbDst, "VID_%04X&PID_%04X", pDevice->wVendorId, pDevice->wProductId);
 }
 
-static int AddressText(const _WUSB_SERVER* pServer, char* pszDst, size_t cbDst)
-{
-    pszDst[0] = '\0';
-    if (!pServer->pAddress)
-        return 0;
-    const unsigned char* pAddr = pServer->pAddress->abAddr;
-    snprintf(pszDst, cbDst, "%u.%u.%u.%u", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
-    return 1;
-}
-
 // In use by the computer the library calls this one (compared as the agent does).
 static int IsHeldHere(const _WUSB_SERVER* pServer, const char* pszComputer)
 {
@@ -179,7 +169,7 @@ static void FormatVerdictDetail(const CheckFacts* pFacts, Verdict verdict, char*
         snprintf(pszDst, cbDst, "measured %d, Setting.ini asks for at least %d", pFacts->nMeasured, pFacts->nBitRate);
         break;
     case VERDICT_UNKNOWN_STATUS:     snprintf(pszDst, cbDst, "%d", pServer->nStatus); break;
-    case VERDICT_NO_DEVICE:          AddressText(pServer, pszDst, cbDst); break;
+    case VERDICT_NO_DEVICE:          FormatServerAddress(pServer, pszDst, cbDst); break;
     case VERDICT_NO_SETTINGS:        SettingErrorText(pFacts->dwSettingError, pszDst, cbDst); break;
     case VERDICT_OPEN_FAILED:        snprintf(pszDst, cbDst, "%d", pFacts->nOpenResult); break;
     case VERDICT_LIBRARY_INCOMPLETE:
@@ -285,7 +275,7 @@ static void PutServersText(Out* pOut, const CheckFacts* pFacts)
         snprintf(szLabel, sizeof(szLabel), "Server %d:", i + 1);
         PutLabel(pOut, szLabel);
         char szAddress[ADDRESS_TEXT_SIZE];
-        if (!AddressText(pServer, szAddress, sizeof(szAddress))) {
+        if (!FormatServerAddress(pServer, szAddress, sizeof(szAddress))) {
             Put(pOut, "no address (the agent treats it as no server)\n");
             continue;
         }
@@ -434,7 +424,7 @@ static void PutServerJson(Out* pOut, const _WUSB_SERVER* pServer, const char* ps
 {
     char szText[DEVICE_URL_SIZE];
     Put(pOut, "  {\"address\": ");
-    if (AddressText(pServer, szText, sizeof(szText))) {
+    if (FormatServerAddress(pServer, szText, sizeof(szText))) {
         PutJsonString(pOut, szText);
         FormatServerUrl(pServer, szText, sizeof(szText));
         Put(pOut, ", \"web_page\": ");

@@ -22,14 +22,26 @@ void CopyRecordText(const char* pszField, size_t cbField, char* pszDst, size_t c
     pszDst[n] = '\0';
 }
 
-int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl)
+int FormatServerAddress(const _WUSB_SERVER* pServer, char* pszAddress, size_t cbAddress)
 {
-    if (cbUrl == 0)
+    if (cbAddress == 0)
         return 0;
-    pszUrl[0] = '\0';
+    pszAddress[0] = '\0';
     if (!pServer->pAddress)
         return 0;
     const unsigned char* pAddr = pServer->pAddress->abAddr;
-    snprintf(pszUrl, cbUrl, "http://%d.%d.%d.%d", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
+    snprintf(pszAddress, cbAddress, "%u.%u.%u.%u", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
+    return 1;
+}
+
+int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl)
+{
+    char szAddress[WUSB_ADDRESS_TEXT_SIZE];
+    if (cbUrl == 0)
+        return 0;
+    pszUrl[0] = '\0';
+    if (!FormatServerAddress(pServer, szAddress, sizeof(szAddress)))
+        return 0;
+    snprintf(pszUrl, cbUrl, "http://%s", szAddress);
     return 1;
 }

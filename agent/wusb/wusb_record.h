@@ -12,5 +12,9 @@ constexpr int COMPUTER_NAME_SIZE = 256;
 int GetServerId(const _WUSB_SERVER* pServer, unsigned int* pdwServerId);
 // A text field of the record into a terminated buffer, never reading past the field.
 void CopyRecordText(const char* pszField, size_t cbField, char* pszDst, size_t cbDst);
+// Room for "a.b.c.d" with its terminator.
+constexpr int WUSB_ADDRESS_TEXT_SIZE = 16;
+// The server's IPv4 address, "a.b.c.d"; 0 (and "") without an address record.
+int FormatServerAddress(const _WUSB_SERVER* pServer, char* pszAddress, size_t cbAddress);
 // The server's web page, "http://a.b.c.d"; 0 (and "") without an address record.
 int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl);

@@ -2,6 +2,7 @@
 // own, work the library goes on with after WUSBClose, double starts, a program
 // folder the ANSI code page cannot spell, and the end of the session.
 #include <gtest/gtest.h>
+#include <functional>
 #include "support/agent_process.h"
 #include "settings/settings.h"
 #include "sim/sim_journal.h"
@@ -131,6 +132,15 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     // The stand-in's own files stay in the plain folder: only the agent is on trial here.
     SetEnvironmentVariableA("WUSB_SIM_SCENARIO", plain.ScenarioPath().c_str());
     SetEnvironmentVariableA("WUSB_SIM_JOURNAL", plain.JournalPath().c_str());
+    // Undone however the test ends, after the agents below have ended.
+    struct Undo {
+        std::function<void()> fn;
+        ~Undo() { fn(); }
+    } undo{[&] {
+        SetEnvironmentVariableA("WUSB_SIM_SCENARIO", nullptr);
+        SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
+        removeTree();
+    }};
 
     AgentProcess agent, second;
     HWND hWnd = LaunchAttached(agent, plain, dir + "\\VELTRIX Q5.exe");
@@ -152,10 +162,6 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     if (hWnd) {
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     }
-    agent.Kill();
-    SetEnvironmentVariableA("WUSB_SIM_SCENARIO", nullptr);
-    SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
-    removeTree();
 }
 
 TEST_F(RealComputer, SessionEndReleasesTheDeviceBeforeAnswering)
