@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include "wusb/wusb.h"
+#include "product.h"
 
 // ---- Messages and timers ---------------------------------------------------
 constexpr UINT WM_WUSB_NOTIFY = WM_APP + 100;        // from the client library
@@ -17,7 +18,7 @@ constexpr UINT DELAY_IMPORT_MS = 3000;
 constexpr DWORD SHUTDOWN_PAUSE_MS = 3000;            // library stays open this long after the loop
 constexpr DWORD ENDSESSION_DETACH_WAIT_MS = 2000;    // detach wait at logoff, inside Windows' 5 s
 // One agent per user session, whether running or still starting.
-#define INSTANCE_MUTEX_NAME "Local\\VELTRIX Q5 agent"
+#define INSTANCE_MUTEX_NAME PRODUCT_INSTANCE_MUTEX
 
 // The library's open call: notification message, then two fixed arguments.
 constexpr int WUSB_OPEN_ARG3 = 3000;
@@ -26,11 +27,11 @@ constexpr int MAX_SERVERS = 8;                       // capacity of g_servers
 
 // ---- Buffer sizes ----------------------------------------------------------
 constexpr int TRACE_SIZE = 2048;
-constexpr int APP_PATH_SIZE = 260;                   // MAX_PATH-sized path buffers
+constexpr int APP_PATH_SIZE = PRODUCT_PATH_SIZE;     // MAX_PATH-sized path buffers
 constexpr int CLASS_NAME_SIZE = 100;
 constexpr int DEVICE_URL_SIZE = 128;
 constexpr int DEVICE_MENU_SIZE = 64;
-constexpr int LANG_CODE_SIZE = 10;
+constexpr int LANG_CODE_SIZE = PRODUCT_LANG_CODE_SIZE;
 constexpr int LANG_NAME_SIZE = 50;
 
 // Connect item states (g_nConnectItem).

@@ -89,7 +89,7 @@ static void ArmDelayedImport(HWND hWnd, unsigned int dwServerId)
 static void OnDeviceAccepted(HWND hWnd, const _WUSB_SERVER* pServer, unsigned int dwServerId)
 {
     g_bDeviceAccepted = 1;
-    snprintf(g_szDeviceMenu, sizeof(g_szDeviceMenu), "%s", "VELTRIX Q5");
+    snprintf(g_szDeviceMenu, sizeof(g_szDeviceMenu), "%s", PRODUCT_NAME);
     FormatServerUrl(pServer, g_szDeviceUrl, sizeof(g_szDeviceUrl));
     if (pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect && !g_bImportPending)
         ArmDelayedImport(hWnd, dwServerId);

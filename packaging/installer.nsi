@@ -14,25 +14,10 @@ ManifestDPIAware true
 !include StrFunc.nsh
 ${StrStr}
 
-; ---- Names the agent defines, read from its own sources -------------------------
-!searchparse /file "${SRC_DIR}/res/resource.h" "#define IDM_EXIT " IDM_EXIT
-!searchparse /file "${SRC_DIR}/res/agent.rc" 'IDS_APP_CLASS "' AGENT_CLASS '"'
-!searchparse /file "${SRC_DIR}/settings/settings.h" '#define AGENT_KEY "' AGENT_KEY_C '"'
-!searchparse /file "${SRC_DIR}/settings/settings.h" '#define RUN_KEY "' RUN_KEY_C '"'
-!searchparse /file "${SRC_DIR}/settings/settings.h" '#define RUN_VALUE "' RUN_VALUE '"'
-!searchparse /file "${SRC_DIR}/settings/settings.h" '#define LANG_VALUE "' LANG_VALUE '"'
-!searchparse /file "${SRC_DIR}/agent/agent_state.h" 'constexpr int APP_PATH_SIZE = ' APP_PATH_SIZE ';'
-!searchparse /file "${SRC_DIR}/agent/agent_state.h" 'constexpr int LANG_CODE_SIZE = ' LANG_CODE_SIZE ';'
-; C string literals double their backslashes.
-!searchreplace AGENT_KEY "${AGENT_KEY_C}" "\\" "\"
-!searchreplace RUN_KEY "${RUN_KEY_C}" "\\" "\"
-
-!define PRODUCT "VELTRIX Q5"
-!define PUBLISHER "VELTRIX"
-!define EXE_NAME "${PRODUCT}.exe"
+; ---- Names the agent defines, generated from the product's one definition ----------
+!include "${PRODUCT_NSH}"
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
-!define VENDOR_KEY "Software\VELTRIX"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
 ; The agent detaches and waits 3 s before closing the library; give it 15 s in all.
 !define AGENT_EXIT_TIMEOUT_MS 15000

@@ -1,5 +1,6 @@
 // Resource and command ids shared by the resource script and the code.
 #pragma once
+#include "product.h"
 
 #define IDS_APP_CLASS 1
 
@@ -26,7 +27,7 @@
 // Tray menu commands
 #define IDM_CONNECT 40001
 #define IDM_SETTINGS 40002
-#define IDM_EXIT 40003
+#define IDM_EXIT PRODUCT_EXIT_COMMAND
 #define IDM_ABOUT 40004
 #define IDM_DISCONNECT 40005
 #define IDM_STARTWIN 40006

@@ -22,7 +22,8 @@ RUN_DIR="$BUILD_DIR/shots"
 rm -rf "$RUN_DIR" && cp -r "$BUILD_DIR/dist" "$RUN_DIR"
 cd "$RUN_DIR"
 # A fresh agent key: the first start speaks the default language; show English first.
-wine reg add 'HKCU\Software\VELTRIX\DIDIZOVOV' /v lang /t REG_SZ /d en /f >/dev/null 2>&1
+. "$BUILD_DIR/generated/product.sh"
+wine reg add "$PRODUCT_AGENT_KEY" /v lang /t REG_SZ /d en /f >/dev/null 2>&1
 
 ctl() { wine "$CTL" "$DESKTOP" "$@" 2>/dev/null | tr -d '\r'; }   # console lines end in CR LF
 set_scenario() { sed -i "s/^$1=.*/$1=$2/" wusb_sim.ini; }

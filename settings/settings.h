@@ -1,13 +1,14 @@
 // Program directory, per-user registry settings and the Run entry.
 #pragma once
+#include "product.h"
 
 // Registry layout under HKEY_CURRENT_USER.
-#define AGENT_KEY "Software\\VELTRIX\\DIDIZOVOV"
-#define RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-#define RUN_VALUE "Skyvela"
-#define STARTWIN_VALUE "startwin"
-#define LANG_VALUE "lang"
-#define DEFAULT_LANG "de"
+#define AGENT_KEY PRODUCT_AGENT_KEY
+#define RUN_KEY PRODUCT_RUN_KEY
+#define RUN_VALUE PRODUCT_RUN_VALUE
+#define STARTWIN_VALUE PRODUCT_STARTWIN_VALUE
+#define LANG_VALUE PRODUCT_LANG_VALUE
+#define DEFAULT_LANG PRODUCT_DEFAULT_LANG
 // Length of "\VELTRIX Q5.exe", cut from the executable's path to get its folder.
 constexpr int EXE_NAME_CUT = 15;
 

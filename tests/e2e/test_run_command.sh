@@ -8,11 +8,12 @@ ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 JOURNAL="$BUILD_DIR/run/wusb_journal.log"
 OUT="$(mktemp)"
+. "$BUILD_DIR/generated/product.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 cleanup() {
     rm -f "$OUT"
-    wine reg delete 'HKCU\Software\VELTRIX\DIDIZOVOV' /f >/dev/null 2>&1 || true
-    wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Skyvela /f >/dev/null 2>&1 || true
+    wine reg delete "$PRODUCT_AGENT_KEY" /f >/dev/null 2>&1 || true
+    wine reg delete "$PRODUCT_RUN_KEY" /v "$PRODUCT_RUN_VALUE" /f >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 

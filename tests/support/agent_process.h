@@ -7,6 +7,7 @@
 #include <vector>
 #include "test_support.h"
 #include "res/resource.h"
+#include "product.h"
 
 // A program folder of one test, copied from the build; removed at the end.
 class ProgramFolder {
@@ -81,7 +82,7 @@ private:
 };
 
 // Class of the agent's main window.
-constexpr const char* AGENT_CLASS = "Zozizeri DA";
+constexpr const char* AGENT_CLASS = PRODUCT_WINDOW_CLASS;
 // Polls a condition every 20 ms until it holds or the time is up.
 template <typename F>
 bool WaitUntil(DWORD nTimeoutMs, F done)

@@ -5,10 +5,11 @@
 #include "agent/agent_main.h"
 #include "agent/main_window.h"
 #include "res/resource.h"
+#include "product.h"
 
 namespace {
 
-constexpr const char* kClass = "Zozizeri DA";
+constexpr const char* kClass = PRODUCT_WINDOW_CLASS;
 
 // What the agent looked like while its loop ran, taken by a thread timer.
 struct Snapshot {
