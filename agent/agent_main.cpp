@@ -3,7 +3,9 @@
 #include "agent_state.h"
 #include "connection.h"
 #include "main_window.h"
+#include "other_agents.h"
 #include "program_path.h"
+#include "shutdown.h"
 #include "../res/resource.h"
 #include "../settings/language.h"
 #include "../settings/settings.h"
@@ -108,6 +110,8 @@ int AgentMain(HINSTANCE hInstance)
 
     if (!ClaimSingleInstance() || FindWindowA(szClass, nullptr))
         return ShowAlreadyRunning();
+    // Seen by the agents of the computer's other sessions until this process ends.
+    ClaimAgentSlot();
 
     RegisterMainWindowClass(hInstance, szClass);
     HWND hWnd = CreateMainWindow(szClass, szTitle);
@@ -120,44 +124,8 @@ int AgentMain(HINSTANCE hInstance)
     RunMessageLoop();
 
     DeleteCriticalSection(&g_csServer);
-    // The library may still be detaching the device: give it time before closing.
-    // A session end has closed it already.
-    if (!g_bLibraryClosed) {
-        Sleep(SHUTDOWN_PAUSE_MS);
-        CloseClientLibrary();
-    }
+    FinishShutdown();
     // Never unloaded: a worker thread of the library may still be finishing,
     // and the process ends here anyway.
     return 0;
-}
-
-void CloseClientLibrary()
-{
-    if (g_bLibraryClosed)
-        return;
-    g_bLibraryClosed = 1;
-    WUSBClose();
-}
-
-void OnEndSession(HWND hWnd, WPARAM bEnding)
-{
-    // A cancelled end changes nothing.
-    if (!bEnding)
-        return;
-    // Windows may end the process as soon as this returns: release the device
-    // now, as Exit and the shutdown would, with the wait kept well inside the
-    // time Windows gives. The detach goes first; the rest of the exit sequence
-    // (taking the icon away may be slow while the shell is ending) spends the wait.
-    // The windows go before the library is closed: the About dialog's last
-    // activation still asks it for the server list.
-    DWORD dwStart = GetTickCount();
-    KillTimer(hWnd, IDT_SERVER_CHECK);
-    DetachForExit(hWnd);
-    RemoveTrayIcon();
-    FreeLangLists();
-    DestroyAgentWindows(hWnd);
-    DWORD dwSpent = GetTickCount() - dwStart;
-    if (dwSpent < ENDSESSION_DETACH_WAIT_MS)
-        Sleep(ENDSESSION_DETACH_WAIT_MS - dwSpent);
-    CloseClientLibrary();
 }

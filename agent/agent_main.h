@@ -6,8 +6,3 @@
 int AgentMain(HINSTANCE hInstance);
 // Runs the thread's message loop until WM_QUIT, without dialog keyboard handling.
 void RunMessageLoop();
-// Calls WUSBClose once in the process's life.
-void CloseClientLibrary();
-// WM_ENDSESSION: when the session really ends, the exit sequence, the detach
-// wait and WUSBClose, all before returning.
-void OnEndSession(HWND hWnd, WPARAM bEnding);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include "wusb/wusb.h"
 #include "product.h"
+#include "server_choice.h"
 
 // ---- Messages and timers ---------------------------------------------------
 constexpr UINT WM_WUSB_NOTIFY = WM_APP + 100;        // from the client library
@@ -69,6 +70,7 @@ extern volatile LONG g_bConnected;     // interlocked writes only
 extern int g_nServerNum;
 extern int g_bNoticeShown;
 extern int g_bImportPending;
+extern int g_bResumed;                 // this wake was handled; cleared by the next suspend
 extern int g_nStatus;
 extern int g_bDeviceAccepted;
 extern int g_bLibraryClosed;           // WUSBClose was called (session end or shutdown)
@@ -76,6 +78,7 @@ extern int g_bit_rate;
 extern char g_szDeviceUrl[DEVICE_URL_SIZE];
 extern char g_szDeviceMenu[DEVICE_MENU_SIZE];
 extern _WUSB_SERVER g_servers[MAX_SERVERS];
+extern ServerChoice g_serverChoice;     // the box Setting.ini names, read at each notification
 extern char g_szAppDir[APP_PATH_SIZE];
 extern char g_szSettingIni[APP_PATH_SIZE];
 extern int g_nLangCount;

@@ -1,8 +1,9 @@
-// The connection state machine: what the agent believes about the first server's
+// The connection state machine: what the agent believes about the chosen server's
 // device, what it presents, and when it asks the library to attach or detach.
 #include "connection.h"
 #include "agent_state.h"
 #include "device_filter.h"
+#include "server_choice.h"
 #include "wusb/wusb_record.h"
 #include "../ui/tray_icon.h"
 #include <cstdio>
@@ -57,7 +58,7 @@ static void OnDeviceInUse(HWND hWnd, const _WUSB_SERVER* pServer)
     Trace("Device hostname = %s\n", szHolder);
     Trace("Computer hostname = %s\n", szComputer);
 
-    if (lstrcmpiA(szHolder, szComputer) == 0) {
+    if (IsHeldBy(pServer, szComputer)) {
         PresentStatus(hWnd, TP_CONNECTED, nullptr);
         g_bNoticeShown = 1;
         InterlockedExchange(&g_bConnected, 1);
@@ -100,9 +101,13 @@ static void RefreshFromServerList(HWND hWnd)
 {
     g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
     Trace("==== OnWUSBNotify ==== %d\n", g_nServerNum);
-    const _WUSB_SERVER* pServer = &g_servers[0];
+    RefreshServerChoice();
+    const _WUSB_SERVER* pServer = ChosenServer();
+    if (!pServer && g_nServerNum > 0)
+        Trace("Server %s named in Setting.ini is not listed\n", g_serverChoice.szAddress);
     unsigned int dwServerId = 0;
-    if (g_nServerNum <= 0 || !GetServerId(pServer, &dwServerId)) {
+    // The named box missing from the list is no server at all, until it shows up.
+    if (!pServer || !GetServerId(pServer, &dwServerId)) {
         ShowNoDevice(hWnd);
         g_bNeedScan = 1;
         ShowNoDeviceTail();
@@ -156,9 +161,9 @@ int DisconnectDevice(HWND)
     if (!g_bConnected)
         return 1;
     InterlockedExchange(&g_bWantConnect, 0);
-    const _WUSB_SERVER* pServer = &g_servers[0];
+    const _WUSB_SERVER* pServer = ChosenServer();
     unsigned int dwServerId = 0;
-    if (g_nServerNum > 0 && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_IN_USE &&
+    if (pServer && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_IN_USE &&
         GetServerId(pServer, &dwServerId))
         WUSBUnimportDevice(dwServerId, pServer->device.dwDeviceId);
     // g_bConnected stays: the library's next notification brings the new status.
@@ -189,15 +194,16 @@ static void RefusePoorSignal(HWND hWnd)
     }
 }
 
-// Acts on the freshly fetched first device whenever it is free; no filter, no host name.
+// Acts on the freshly fetched chosen device whenever it is free; no filter, no host name.
 static void OnDelayImport(HWND hWnd)
 {
     KillTimer(hWnd, IDT_DELAY_IMPORT);
     Trace("Into Delay Import ============\n");
     g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
-    const _WUSB_SERVER* pServer = &g_servers[0];
+    // The list may have been reordered since: the choice finds the named box again.
+    const _WUSB_SERVER* pServer = ChosenServer();
     unsigned int dwServerId = 0;
-    if (g_nServerNum > 0 && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect &&
+    if (pServer && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect &&
         GetServerId(pServer, &dwServerId)) {
         int nMeasured = g_bit_rate != 0 ? WUSBGetPerformanceResult(dwServerId) : 0;
         Trace("Start to Delay Import ============ get_bit_rate = %d\n", nMeasured);
@@ -219,8 +225,20 @@ int OnTimer(HWND hWnd, UINT_PTR nTimerId)
     }
 }
 
+static void OnSuspend(HWND hWnd)
+{
+    g_bResumed = 0;
+    DisconnectDevice(hWnd);
+}
+
+// Windows announces every wake with PBT_APMRESUMEAUTOMATIC and adds PBT_APMRESUMESUSPEND
+// once it sees the user; a wake by a timer or the network brings the first alone. Either
+// resumes, and the second of one wake changes nothing more.
 static void OnResume(HWND hWnd)
 {
+    if (g_bResumed)
+        return;
+    g_bResumed = 1;
     InterlockedExchange(&g_bConnected, 0);
     g_nServerNum = 0;
     WUSBManualScan();
@@ -232,8 +250,9 @@ static void OnResume(HWND hWnd)
 int OnPowerBroadcast(HWND hWnd, WPARAM nEvent)
 {
     switch (nEvent) {
-    case PBT_APMSUSPEND:       DisconnectDevice(hWnd); return 1;
-    case PBT_APMRESUMESUSPEND: OnResume(hWnd); return 1;
+    case PBT_APMSUSPEND:         OnSuspend(hWnd); return 1;
+    case PBT_APMRESUMEAUTOMATIC:
+    case PBT_APMRESUMESUSPEND:   OnResume(hWnd); return 1;
     default:                   return 0;
     }
 }

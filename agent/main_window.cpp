@@ -1,7 +1,7 @@
 // The hidden main window: every event of the agent arrives here and is handed on.
 #include "main_window.h"
 #include "agent_state.h"
-#include "agent_main.h"
+#include "shutdown.h"
 #include "connection.h"
 #include "../ui/tray_icon.h"
 #include "../ui/tray_menu.h"

@@ -14,12 +14,16 @@ set(PRODUCT_LANG_VALUE "lang")
 set(PRODUCT_DEFAULT_LANG "de")
 set(PRODUCT_RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run")
 set(PRODUCT_RUN_VALUE "Skyvela")
-# One agent per session; and every agent of the computer shows itself to the others.
+# One agent per session.
 set(PRODUCT_INSTANCE_MUTEX "Local\\VELTRIX Q5 agent")
-set(PRODUCT_SESSION_MUTEX_PREFIX "Global\\VELTRIX Q5 agent in session ")
 # Folder limit: the agent builds every path in 260 bytes, and a language code has at
 # most 9 characters ("<folder>\lang\ZeroVez_<code>.ini").
 set(PRODUCT_PATH_SIZE 260)
 set(PRODUCT_LANG_CODE_SIZE 10)
 # The tray menu's Exit command: setups end a running agent by posting it.
 set(PRODUCT_EXIT_COMMAND 40003)
+# Every running agent of the computer holds one of these named objects (slot 0, 1, ...),
+# so that an agent ending in one session can tell whether another session's agent still
+# uses the device. Windows removes a name when the last process holding it ends.
+set(PRODUCT_AGENT_SLOT_PREFIX "Global\\VELTRIX Q5 agent slot ")
+set(PRODUCT_AGENT_SLOTS 256)

@@ -1,5 +1,6 @@
 // Reads the simulated world from the scenario INI and writes device changes back.
 #include "sim_scenario.h"
+#include "agent/wusb/wusb_record.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -129,34 +130,79 @@ static unsigned short ReadHex16(const char* pszSection, const char* pszKey, unsi
     return (unsigned short)n;
 }
 
-// Exactly four decimal parts 0..255 separated by dots; anything else keeps the default.
-static void ReadAddress(const char* pszFile, unsigned char abOut[4])
+// Section of server n (0-based): [server] for the first, [server2] ... [server8] after it.
+static void ServerSection(int nServer, char* pszOut, int cbOut)
 {
-    memcpy(abOut, DEFAULT_ADDRESS, sizeof(DEFAULT_ADDRESS));
+    if (nServer == 0)
+        lstrcpynA(pszOut, SECTION_SERVER, cbOut);
+    else
+        snprintf(pszOut, cbOut, "%s%d", SECTION_SERVER, nServer + 1);
+}
+
+// Room for "server8" and a terminator.
+static const int SECTION_NAME_SIZE = 16;
+// Room for the names of a section's keys, enough to tell that it has one.
+static const int KEY_NAMES_SIZE = 64;
+
+static int SectionExists(const char* pszSection, const char* pszFile)
+{
+    char szKeys[KEY_NAMES_SIZE] = "";
+    return pszFile[0] && GetPrivateProfileStringA(pszSection, nullptr, "", szKeys, sizeof(szKeys), pszFile) > 0;
+}
+
+// Exactly four decimal parts 0..255 separated by dots; anything else keeps the default.
+static void ReadAddress(const char* pszSection, const char* pszFile, unsigned char abOut[4])
+{
     char szText[NUMBER_TEXT_SIZE];
-    if (!ReadNumberText(SECTION_SERVER, "address", szText, sizeof(szText), pszFile))
-        return;
-    unsigned char abParsed[4];
-    const char* p = SkipBlanks(szText);
-    for (int i = 0; i < 4; ++i) {
-        int nValue = 0, nDigits = 0;
-        while (*p >= '0' && *p <= '9' && nDigits < 4) {
-            nValue = nValue * 10 + (*p - '0');
-            ++nDigits;
+    if (ReadNumberText(pszSection, "address", szText, sizeof(szText), pszFile))
+        ParseServerAddress(szText, abOut);
+}
+
+// The first server is on the network unless told otherwise; the others when their section exists.
+static void ReadSimServer(int nServer, const char* pszFile, SimServer* pServer)
+{
+    char szSection[SECTION_NAME_SIZE];
+    ServerSection(nServer, szSection, sizeof(szSection));
+    int bDefaultPresent = nServer == 0 ? DEFAULT_PRESENT : SectionExists(szSection, pszFile);
+    pServer->bPresent = ReadInt(szSection, "present", bDefaultPresent, pszFile) != 0;
+    ReadText(szSection, "firmware", DEFAULT_FIRMWARE, pServer->szFirmware, sizeof(pServer->szFirmware), pszFile);
+    pServer->nDeviceCount = ReadInt(szSection, "device_count", DEFAULT_DEVICE_COUNT, pszFile);
+    pServer->dwDeviceId = ReadUnsigned(szSection, "device_id", DEFAULT_DEVICE_ID, pszFile);
+    pServer->wVendorId = ReadHex16(szSection, "vid", DEFAULT_VID, pszFile);
+    pServer->wProductId = ReadHex16(szSection, "pid", DEFAULT_PID, pszFile);
+    memcpy(pServer->abAddress, DEFAULT_ADDRESS, sizeof(DEFAULT_ADDRESS));
+    pServer->abAddress[3] = (unsigned char)(DEFAULT_ADDRESS[3] + nServer);   // 192.168.1.10, .11, ...
+    ReadAddress(szSection, pszFile, pServer->abAddress);
+    pServer->nStatus = ReadInt(szSection, "status", DEFAULT_STATUS, pszFile);
+    ReadText(szSection, "holder", "", pServer->szHolder, sizeof(pServer->szHolder), pszFile);
+    pServer->nBitrate = ReadInt(szSection, "bitrate", DEFAULT_BITRATE, pszFile);
+}
+
+// [library] "order": section numbers (1 for [server], 2 for [server2]...) in list order,
+// e.g. "2,1"; present servers it leaves out follow in their own order.
+static void ReadListOrder(const char* pszFile, SimWorld* pWorld)
+{
+    char szOrder[NUMBER_TEXT_SIZE];
+    ReadText(SECTION_LIBRARY, "order", "", szOrder, sizeof(szOrder), pszFile);
+    int abListed[SIM_MAX_SERVERS] = {};
+    pWorld->nListed = 0;
+    for (const char* p = szOrder; *p;) {
+        char* pEnd = nullptr;
+        long n = strtol(p, &pEnd, 10);
+        if (pEnd == p) {
             ++p;
+            continue;
         }
-        if (nDigits == 0 || nDigits > 3 || nValue > 255)
-            return;
-        abParsed[i] = (unsigned char)nValue;
-        if (i < 3) {
-            if (*p != '.')
-                return;
-            ++p;
+        p = pEnd;
+        int i = (int)n - 1;
+        if (i >= 0 && i < SIM_MAX_SERVERS && pWorld->servers[i].bPresent && !abListed[i]) {
+            abListed[i] = 1;
+            pWorld->anListed[pWorld->nListed++] = i;
         }
     }
-    if (*SkipBlanks(p) != '\0')
-        return;
-    memcpy(abOut, abParsed, sizeof(abParsed));
+    for (int i = 0; i < SIM_MAX_SERVERS; ++i)
+        if (pWorld->servers[i].bPresent && !abListed[i])
+            pWorld->anListed[pWorld->nListed++] = i;
 }
 
 void LoadSimWorld()
@@ -172,16 +218,9 @@ void LoadSimWorld()
     if (w.nCloseLingerMs < 0 || w.nCloseLingerMs > MAX_CLOSE_LINGER_MS)
         w.nCloseLingerMs = 0;
     ReadText(SECTION_LIBRARY, "computer_name", "", w.szComputerName, sizeof(w.szComputerName), pszFile);
-    w.bPresent = ReadInt(SECTION_SERVER, "present", DEFAULT_PRESENT, pszFile) != 0;
-    ReadText(SECTION_SERVER, "firmware", DEFAULT_FIRMWARE, w.szFirmware, sizeof(w.szFirmware), pszFile);
-    w.nDeviceCount = ReadInt(SECTION_SERVER, "device_count", DEFAULT_DEVICE_COUNT, pszFile);
-    w.dwDeviceId = ReadUnsigned(SECTION_SERVER, "device_id", DEFAULT_DEVICE_ID, pszFile);
-    w.wVendorId = ReadHex16(SECTION_SERVER, "vid", DEFAULT_VID, pszFile);
-    w.wProductId = ReadHex16(SECTION_SERVER, "pid", DEFAULT_PID, pszFile);
-    ReadAddress(pszFile, w.abAddress);
-    w.nStatus = ReadInt(SECTION_SERVER, "status", DEFAULT_STATUS, pszFile);
-    ReadText(SECTION_SERVER, "holder", "", w.szHolder, sizeof(w.szHolder), pszFile);
-    w.nBitrate = ReadInt(SECTION_SERVER, "bitrate", DEFAULT_BITRATE, pszFile);
+    for (int i = 0; i < SIM_MAX_SERVERS; ++i)
+        ReadSimServer(i, pszFile, &w.servers[i]);
+    ReadListOrder(pszFile, &w);
     g_simWorld = w;
 
     // Only rewrite the exported name when it changes: the agent may be reading it.
@@ -189,21 +228,26 @@ void LoadSimWorld()
     if (strcmp(g_szSimComputerName, pszName) != 0)
         lstrcpynA(g_szSimComputerName, pszName, sizeof(g_szSimComputerName));
 
-    g_simAddress.nFamily = SIM_AF_INET;
-    g_simAddress.nPort = 0;
-    memcpy(g_simAddress.abAddr, w.abAddress, sizeof(g_simAddress.abAddr));
+    for (int i = 0; i < SIM_MAX_SERVERS; ++i) {
+        g_simAddresses[i].nFamily = SIM_AF_INET;
+        g_simAddresses[i].nPort = 0;
+        memcpy(g_simAddresses[i].abAddr, w.servers[i].abAddress, sizeof(g_simAddresses[i].abAddr));
+    }
 }
 
-int SaveSimDeviceState()
+int SaveSimDeviceState(int nServer)
 {
     char szFile[MAX_PATH];
     if (!SimScenarioPath(szFile, sizeof(szFile)))
         return 0;
+    char szSection[SECTION_NAME_SIZE];
+    ServerSection(nServer, szSection, sizeof(szSection));
+    const SimServer* pServer = &g_simWorld.servers[nServer];
     char szStatus[NUMBER_TEXT_SIZE];
-    snprintf(szStatus, sizeof(szStatus), "%d", g_simWorld.nStatus);
-    if (!WritePrivateProfileStringA(SECTION_SERVER, "status", szStatus, szFile))
+    snprintf(szStatus, sizeof(szStatus), "%d", pServer->nStatus);
+    if (!WritePrivateProfileStringA(szSection, "status", szStatus, szFile))
         return 0;
-    if (!WritePrivateProfileStringA(SECTION_SERVER, "holder", g_simWorld.szHolder, szFile))
+    if (!WritePrivateProfileStringA(szSection, "holder", pServer->szHolder, szFile))
         return 0;
     // Flush now: the file time taken next must be that of this write.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, szFile);
@@ -230,9 +274,15 @@ int SameSimStamp(const SimFileStamp& a, const SimFileStamp& b)
            a.dwSizeHigh == b.dwSizeHigh && a.dwSizeLow == b.dwSizeLow;
 }
 
-unsigned int SimServerId()
+unsigned int SimServerId(int nServer)
 {
-    unsigned int dwId = 0;
-    memcpy(&dwId, g_simAddress.abAddr, sizeof(dwId));
-    return dwId;
+    return ServerIdOfAddress(g_simAddresses[nServer].abAddr);
+}
+
+int FindSimServer(unsigned int dwServerId)
+{
+    for (int i = 0; i < g_simWorld.nListed; ++i)
+        if (SimServerId(g_simWorld.anListed[i]) == dwServerId)
+            return g_simWorld.anListed[i];
+    return -1;
 }

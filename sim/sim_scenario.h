@@ -11,10 +11,12 @@ int SimScenarioPath(char* pszOut, int cbOut);
 // Reads the scenario into g_simWorld (defaults for whatever is missing or malformed)
 // and sets computerName and the address record from it. Caller holds the lock.
 void LoadSimWorld();
-// Writes status and holder of g_simWorld back, keeping every other key. 1 on success.
-int SaveSimDeviceState();
+// Writes status and holder of one server of g_simWorld back, keeping every other key. 1 on success.
+int SaveSimDeviceState(int nServer);
 // Current last-write time and size of the scenario file.
 SimFileStamp GetSimScenarioStamp();
 int SameSimStamp(const SimFileStamp& a, const SimFileStamp& b);
-// Server id of the world: the little-endian u32 of the address bytes.
-unsigned int SimServerId();
+// Server id of a server of the world: the little-endian u32 of its address bytes.
+unsigned int SimServerId(int nServer);
+// The server of the world with this id that the list shows, or -1.
+int FindSimServer(unsigned int dwServerId);

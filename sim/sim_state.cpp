@@ -8,7 +8,7 @@ char g_szSimComputerName[SIM_COMPUTER_NAME_SIZE] = "";
 }
 char g_szSimHostName[SIM_COMPUTER_NAME_SIZE] = "";
 SimWorld g_simWorld;
-WUSB_ADDRESS g_simAddress;
+WUSB_ADDRESS g_simAddresses[SIM_MAX_SERVERS];
 HWND g_hSimWnd = nullptr;
 unsigned int g_uSimMsg = 0;
 SimFileStamp g_simStampSeen;

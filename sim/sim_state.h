@@ -11,11 +11,11 @@ constexpr int SIM_ERR_NO_MATCH = 1;      // no such server or device
 constexpr int SIM_ERR_STATE = 2;         // device not free, or not held by this computer
 constexpr int SIM_ERR_WRITE = 3;         // the scenario file could not be written
 
-// One server with one device, as the scenario file describes it.
-struct SimWorld {
-    int nOpenResult;
-    int nCloseLingerMs;                             // work left running after WUSBClose
-    char szComputerName[SIM_COMPUTER_NAME_SIZE];   // override; empty: the host name
+// Boxes the world can hold: as many as one server list carries.
+constexpr int SIM_MAX_SERVERS = 8;
+
+// One box with one device, as one [server] (or [server2] ... [server8]) section describes it.
+struct SimServer {
     int bPresent;
     char szFirmware[WUSB_FIRMWARE_SIZE];
     int nDeviceCount;
@@ -26,6 +26,16 @@ struct SimWorld {
     int nStatus;
     char szHolder[WUSB_HOSTNAME_SIZE];
     int nBitrate;
+};
+
+// The whole simulated world: the library's behaviour and the boxes on the network.
+struct SimWorld {
+    int nOpenResult;
+    int nCloseLingerMs;                             // work left running after WUSBClose
+    char szComputerName[SIM_COMPUTER_NAME_SIZE];   // override; empty: the host name
+    SimServer servers[SIM_MAX_SERVERS];             // by section number, 0 for [server]
+    int anListed[SIM_MAX_SERVERS];                  // the present servers in list order
+    int nListed;
 };
 
 // Last-write time and size of the scenario file; all zero while it is missing.
@@ -39,7 +49,7 @@ struct SimFileStamp {
 extern "C" char g_szSimComputerName[SIM_COMPUTER_NAME_SIZE];   // exported as computerName
 extern char g_szSimHostName[SIM_COMPUTER_NAME_SIZE];           // this computer, found at load
 extern SimWorld g_simWorld;
-extern WUSB_ADDRESS g_simAddress;   // record 0 points here, so it must outlive every call
+extern WUSB_ADDRESS g_simAddresses[SIM_MAX_SERVERS];   // records point here, so they outlive every call
 extern HWND g_hSimWnd;              // null while the library is not open
 extern unsigned int g_uSimMsg;
 extern SimFileStamp g_simStampSeen; // the watcher's view of the scenario file

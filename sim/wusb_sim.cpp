@@ -67,26 +67,46 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
     return TRUE;
 }
 
-// The device of the world, if ids name it.
-static int MatchesSimDevice(unsigned int dwServerId, unsigned int dwDeviceId)
+// The listed server whose device the ids name, or -1.
+static int MatchSimDevice(unsigned int dwServerId, unsigned int dwDeviceId)
 {
-    return g_simWorld.bPresent && g_simWorld.nDeviceCount > 0 && dwServerId == SimServerId() &&
-           dwDeviceId == g_simWorld.dwDeviceId;
+    int i = FindSimServer(dwServerId);
+    if (i < 0 || g_simWorld.servers[i].nDeviceCount <= 0 || g_simWorld.servers[i].dwDeviceId != dwDeviceId)
+        return -1;
+    return i;
 }
 
-// Puts a new status and holder into the world and the file, undoing it if the file refuses.
-static int ChangeSimDevice(int nStatus, const char* pszHolder)
+// Puts a new status and holder into one server and the file, undoing it if the file refuses.
+static int ChangeSimDevice(int nServer, int nStatus, const char* pszHolder)
 {
-    SimWorld before = g_simWorld;
-    g_simWorld.nStatus = nStatus;
-    lstrcpynA(g_simWorld.szHolder, pszHolder, sizeof(g_simWorld.szHolder));
-    if (!SaveSimDeviceState()) {
-        g_simWorld = before;
+    SimServer before = g_simWorld.servers[nServer];
+    SimServer* pServer = &g_simWorld.servers[nServer];
+    pServer->nStatus = nStatus;
+    lstrcpynA(pServer->szHolder, pszHolder, sizeof(pServer->szHolder));
+    if (!SaveSimDeviceState(nServer)) {
+        *pServer = before;
         return SIM_ERR_WRITE;
     }
     // Our own write is not an outside change for the watcher.
     g_simStampSeen = GetSimScenarioStamp();
     return SIM_OK;
+}
+
+// One record of the list, laid out as the vendor's library lays it.
+static void FillSimRecord(int nServer, _WUSB_SERVER* p)
+{
+    const SimServer* pServer = &g_simWorld.servers[nServer];
+    memset(p, 0, sizeof(*p));
+    lstrcpynA(p->szFirmware, pServer->szFirmware, sizeof(p->szFirmware));
+    p->nDeviceCount = pServer->nDeviceCount;
+    if (pServer->nDeviceCount > 0) {
+        p->device.dwDeviceId = pServer->dwDeviceId;
+        p->device.wVendorId = pServer->wVendorId;
+        p->device.wProductId = pServer->wProductId;
+    }
+    p->pAddress = &g_simAddresses[nServer];
+    p->nStatus = pServer->nStatus;
+    lstrcpynA(p->szHostName, pServer->szHolder, sizeof(p->szHostName));
 }
 
 extern "C" {
@@ -140,21 +160,8 @@ int SimGetServerList(_WUSB_SERVER* pServers, int nCapacity)
     int nResult = 0;
     if (pServers && nCapacity > 0) {
         LoadSimWorld();
-        if (g_simWorld.bPresent) {
-            _WUSB_SERVER* p = &pServers[0];
-            memset(p, 0, sizeof(*p));
-            lstrcpynA(p->szFirmware, g_simWorld.szFirmware, sizeof(p->szFirmware));
-            p->nDeviceCount = g_simWorld.nDeviceCount;
-            if (g_simWorld.nDeviceCount > 0) {
-                p->device.dwDeviceId = g_simWorld.dwDeviceId;
-                p->device.wVendorId = g_simWorld.wVendorId;
-                p->device.wProductId = g_simWorld.wProductId;
-            }
-            p->pAddress = &g_simAddress;
-            p->nStatus = g_simWorld.nStatus;
-            lstrcpynA(p->szHostName, g_simWorld.szHolder, sizeof(p->szHostName));
-            nResult = 1;
-        }
+        for (; nResult < g_simWorld.nListed && nResult < nCapacity; ++nResult)
+            FillSimRecord(g_simWorld.anListed[nResult], &pServers[nResult]);
     }
     SimJournal("WUSBGetServerList(%d) = %d", nCapacity, nResult);
     SimUnlock();
@@ -166,9 +173,11 @@ int SimImportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
     SimLock();
     LoadSimWorld();
     int nResult = SIM_ERR_NO_MATCH;
-    if (MatchesSimDevice(dwServerId, dwDeviceId))
-        nResult = g_simWorld.nStatus == WUSB_STATUS_FREE ? ChangeSimDevice(WUSB_STATUS_IN_USE, g_szSimComputerName)
-                                                          : SIM_ERR_STATE;
+    int nServer = MatchSimDevice(dwServerId, dwDeviceId);
+    if (nServer >= 0)
+        nResult = g_simWorld.servers[nServer].nStatus == WUSB_STATUS_FREE
+                      ? ChangeSimDevice(nServer, WUSB_STATUS_IN_USE, g_szSimComputerName)
+                      : SIM_ERR_STATE;
     SimJournal("WUSBImportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
     if (nResult == SIM_OK)
         SimNotify();
@@ -181,10 +190,13 @@ int SimUnimportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
     SimLock();
     LoadSimWorld();
     int nResult = SIM_ERR_NO_MATCH;
-    if (MatchesSimDevice(dwServerId, dwDeviceId)) {
-        int bHeldHere = g_simWorld.nStatus == WUSB_STATUS_IN_USE &&
-                        lstrcmpiA(g_simWorld.szHolder, g_szSimComputerName) == 0;
-        nResult = bHeldHere ? ChangeSimDevice(WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
+    int nServer = MatchSimDevice(dwServerId, dwDeviceId);
+    if (nServer >= 0) {
+        // Only the computer holding the device may give it back.
+        const SimServer* pServer = &g_simWorld.servers[nServer];
+        int bHeldHere = pServer->nStatus == WUSB_STATUS_IN_USE &&
+                        lstrcmpiA(pServer->szHolder, g_szSimComputerName) == 0;
+        nResult = bHeldHere ? ChangeSimDevice(nServer, WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
     }
     SimJournal("WUSBUnimportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
     if (nResult == SIM_OK)
@@ -207,7 +219,9 @@ int SimGetPerformanceResult(unsigned int dwServerId)
 {
     SimLock();
     LoadSimWorld();
-    int nResult = g_simWorld.nBitrate;
+    // The rate to the server asked about; a server not on the network measures nothing.
+    int nServer = FindSimServer(dwServerId);
+    int nResult = nServer >= 0 ? g_simWorld.servers[nServer].nBitrate : 0;
     SimJournal("WUSBGetPerformanceResult(%u) = %d", dwServerId, nResult);
     SimUnlock();
     return nResult;

@@ -3,6 +3,7 @@
 #include "../agent/agent_state.h"
 #include "../agent/file_version.h"
 #include "../agent/program_path.h"
+#include "../agent/server_choice.h"
 #include "../res/resource.h"
 #include <shlobj.h>
 #include <cstdio>
@@ -68,9 +69,10 @@ static void RefreshDriverVersion(HWND hDlg)
 static void RefreshFirmwareVersion(HWND hDlg)
 {
     g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
-    if (g_nServerNum > 0 && g_servers[0].nDeviceCount > 0) {
+    const _WUSB_SERVER* pServer = ChosenServer();
+    if (pServer && pServer->nDeviceCount > 0) {
         // The library's text need not be terminated within its field; cut it to the row.
-        const char* pszFirmware = g_servers[0].szFirmware;
+        const char* pszFirmware = pServer->szFirmware;
         char szVersion[VERSION_TEXT_SIZE];
         snprintf(szVersion, sizeof(szVersion), FIRMWARE_FORMAT,
                  (int)strnlen(pszFirmware, WUSB_FIRMWARE_SIZE), pszFirmware);

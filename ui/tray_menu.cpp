@@ -4,6 +4,7 @@
 #include "tray_icon.h"
 #include "../agent/agent_state.h"
 #include "../agent/connection.h"
+#include "../agent/shutdown.h"
 #include "../settings/language.h"
 #include "../settings/settings.h"
 #include "../res/resource.h"
@@ -140,29 +141,5 @@ int OpenDeviceSettings()
     ShellExecuteExA(&sei);
     if (sei.hProcess)
         CloseHandle(sei.hProcess);
-    return 1;
-}
-
-void DetachForExit(HWND hWnd)
-{
-    // Forced so the detach runs whatever the last notification said.
-    InterlockedExchange(&g_bConnected, 1);
-    DisconnectDevice(hWnd);
-}
-
-void DestroyAgentWindows(HWND hWnd)
-{
-    DestroyWindow(g_hAboutDlg);
-    g_hAboutDlg = nullptr;
-    DestroyWindow(hWnd);
-}
-
-int ExitAgent(HWND hWnd)
-{
-    KillTimer(hWnd, IDT_SERVER_CHECK);
-    RemoveTrayIcon();
-    FreeLangLists();
-    DetachForExit(hWnd);
-    DestroyAgentWindows(hWnd);
     return 1;
 }

@@ -34,6 +34,50 @@ int FormatServerAddress(const _WUSB_SERVER* pServer, char* pszAddress, size_t cb
     return 1;
 }
 
+static const char* SkipBlanks(const char* p)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p;
+}
+
+int ParseServerAddress(const char* pszText, unsigned char abAddr[4])
+{
+    unsigned char abParsed[4];
+    const char* p = SkipBlanks(pszText);
+    for (int i = 0; i < 4; ++i) {
+        int nValue = 0, nDigits = 0;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            if (++nDigits > 3)
+                return 0;
+            nValue = nValue * 10 + (*p - '0');
+        }
+        if (nDigits == 0 || nValue > 255)
+            return 0;
+        abParsed[i] = (unsigned char)nValue;
+        if (i < 3 && *p++ != '.')
+            return 0;
+    }
+    if (*SkipBlanks(p) != '\0')
+        return 0;
+    memcpy(abAddr, abParsed, sizeof(abParsed));
+    return 1;
+}
+
+unsigned int ServerIdOfAddress(const unsigned char abAddr[4])
+{
+    unsigned int dwId = 0;
+    memcpy(&dwId, abAddr, sizeof(dwId));
+    return dwId;
+}
+
+int IsHeldBy(const _WUSB_SERVER* pServer, const char* pszComputer)
+{
+    char szHolder[WUSB_HOSTNAME_SIZE + 1];
+    CopyRecordText(pServer->szHostName, sizeof(pServer->szHostName), szHolder, sizeof(szHolder));
+    return pServer->nStatus == WUSB_STATUS_IN_USE && lstrcmpiA(szHolder, pszComputer) == 0;
+}
+
 int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl)
 {
     char szAddress[WUSB_ADDRESS_TEXT_SIZE];

@@ -16,5 +16,12 @@ void CopyRecordText(const char* pszField, size_t cbField, char* pszDst, size_t c
 constexpr int WUSB_ADDRESS_TEXT_SIZE = 16;
 // The server's IPv4 address, "a.b.c.d"; 0 (and "") without an address record.
 int FormatServerAddress(const _WUSB_SERVER* pServer, char* pszAddress, size_t cbAddress);
+// "a.b.c.d" (four numbers 0-255 of one to three digits, blanks around the whole
+// allowed) into its four bytes; 0, and the bytes untouched, for anything else.
+int ParseServerAddress(const char* pszText, unsigned char abAddr[4]);
+// The server's id (as GetServerId gives it) of a parsed address.
+unsigned int ServerIdOfAddress(const unsigned char abAddr[4]);
+// In use by the computer the library calls this one, letter case aside.
+int IsHeldBy(const _WUSB_SERVER* pServer, const char* pszComputer);
 // The server's web page, "http://a.b.c.d"; 0 (and "") without an address record.
 int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl);

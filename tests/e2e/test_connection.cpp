@@ -131,8 +131,18 @@ TEST_F(Connection, SuspendDetachesAndResumeAttachesAgain)
     Sleep(DELAY_IMPORT_MS + 1000);
     EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 1) << "the wish is cleared by the suspend";
 
-    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    // A wake by a timer or the network: the automatic resume alone.
+    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_TRUE(WaitCall(folder, kImport, 2, 10000));
+
+    // A wake the user sees brings both events: still one attach.
+    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    ASSERT_TRUE(WaitCall(folder, kUnimport, 2, 5000));
+    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    PostMessageA(hWnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_TRUE(WaitCall(folder, kImport, 3, 10000));
+    Sleep(DELAY_IMPORT_MS + 1000);
+    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 3);
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
 }
 

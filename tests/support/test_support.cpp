@@ -29,6 +29,10 @@ static int FakeGetServerList(_WUSB_SERVER* pServers, int nCapacity)
         pServers[0] = g_fake.server;
         pServers[0].pAddress = &g_fake.address;
     }
+    for (int i = 0; i < g_fake.nMore && i + 1 < nCapacity; ++i) {
+        pServers[i + 1] = g_fake.more[i];
+        pServers[i + 1].pAddress = &g_fake.moreAddresses[i];
+    }
     return g_fake.nServerCount;
 }
 static int FakeImport(unsigned int a, unsigned int b) { Log("WUSBImportDevice", a, b); return 0; }
@@ -63,21 +67,39 @@ static void ParseIp(const char* pszIp, unsigned char abAddr[4])
     abAddr[2] = (unsigned char)c; abAddr[3] = (unsigned char)d;
 }
 
+static void FillFakeServer(_WUSB_SERVER* pServer, WUSB_ADDRESS* pAddress, int nStatus, unsigned short wVid,
+                           unsigned short wPid, unsigned int dwDeviceId, const char* pszIp, const char* pszHolder)
+{
+    *pServer = _WUSB_SERVER{};
+    pServer->nDeviceCount = 1;
+    pServer->nStatus = nStatus;
+    pServer->device.wVendorId = wVid;
+    pServer->device.wProductId = wPid;
+    pServer->device.dwDeviceId = dwDeviceId;
+    lstrcpynA(pServer->szFirmware, "2.1.0.7", sizeof(pServer->szFirmware));
+    lstrcpynA(pServer->szHostName, pszHolder ? pszHolder : "", sizeof(pServer->szHostName));
+    *pAddress = WUSB_ADDRESS{};
+    pAddress->nFamily = 2;
+    ParseIp(pszIp, pAddress->abAddr);
+}
+
 void FakeSetDevice(int nStatus, unsigned short wVid, unsigned short wPid, unsigned int dwDeviceId,
                    const char* pszIp, const char* pszHolder)
 {
     g_fake.nServerCount = 1;
-    g_fake.server = _WUSB_SERVER{};
-    g_fake.server.nDeviceCount = 1;
-    g_fake.server.nStatus = nStatus;
-    g_fake.server.device.wVendorId = wVid;
-    g_fake.server.device.wProductId = wPid;
-    g_fake.server.device.dwDeviceId = dwDeviceId;
-    lstrcpynA(g_fake.server.szFirmware, "2.1.0.7", sizeof(g_fake.server.szFirmware));
-    lstrcpynA(g_fake.server.szHostName, pszHolder ? pszHolder : "", sizeof(g_fake.server.szHostName));
-    g_fake.address = WUSB_ADDRESS{};
-    g_fake.address.nFamily = 2;
-    ParseIp(pszIp, g_fake.address.abAddr);
+    g_fake.nMore = 0;
+    FillFakeServer(&g_fake.server, &g_fake.address, nStatus, wVid, wPid, dwDeviceId, pszIp, pszHolder);
+}
+
+void FakeAddServer(int nStatus, unsigned short wVid, unsigned short wPid, unsigned int dwDeviceId,
+                   const char* pszIp, const char* pszHolder)
+{
+    if (g_fake.nMore >= MAX_SERVERS - 1)
+        return;
+    FillFakeServer(&g_fake.more[g_fake.nMore], &g_fake.moreAddresses[g_fake.nMore], nStatus, wVid, wPid,
+                   dwDeviceId, pszIp, pszHolder);
+    ++g_fake.nMore;
+    g_fake.nServerCount = 1 + g_fake.nMore;
 }
 
 int FakeCallCount(const char* pszName)
@@ -111,6 +133,7 @@ void ResetAgentState()
     g_nServerNum = 0;
     g_bNoticeShown = 0;
     g_bImportPending = 0;
+    g_bResumed = 0;
     g_nStatus = STATUS_NONE;
     g_bDeviceAccepted = 0;
     g_bLibraryClosed = 0;
@@ -118,6 +141,7 @@ void ResetAgentState()
     memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
     memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));
     memset(g_servers, 0, sizeof(g_servers));
+    memset(&g_serverChoice, 0, sizeof(g_serverChoice));
     memset(g_szAppDir, 0, sizeof(g_szAppDir));
     memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
     g_nLangCount = 0;

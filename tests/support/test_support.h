@@ -17,6 +17,9 @@ struct FakeWusb {
     int nServerCount = 0;          // what GetServerList returns
     _WUSB_SERVER server = {};      // copied into record 0 on every list call
     WUSB_ADDRESS address = {};     // server.pAddress points here
+    int nMore = 0;                 // servers listed after record 0 (FakeAddServer)
+    _WUSB_SERVER more[MAX_SERVERS - 1] = {};
+    WUSB_ADDRESS moreAddresses[MAX_SERVERS - 1] = {};
     int nPerformanceResult = 0;
     char szComputerName[64] = "THIS-PC";
     std::vector<FakeCall> calls;
@@ -27,6 +30,9 @@ extern FakeWusb g_fake;
 void InstallFakeWusb();
 // Server 0 with one device: status, VID, PID, device id, IPv4 a.b.c.d, holder host name.
 void FakeSetDevice(int nStatus, unsigned short wVid, unsigned short wPid, unsigned int dwDeviceId,
+                   const char* pszIp, const char* pszHolder);
+// One more server after those set: the same shape as FakeSetDevice's.
+void FakeAddServer(int nStatus, unsigned short wVid, unsigned short wPid, unsigned int dwDeviceId,
                    const char* pszIp, const char* pszHolder);
 // Number of logged calls of the given name ("WUSBImportDevice", ...).
 int FakeCallCount(const char* pszName);

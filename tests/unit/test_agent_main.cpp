@@ -72,7 +72,7 @@ protected:
 
 TEST_F(AgentStart, OpensAddsIconScansThenClosesLastAfterThePause)
 {
-    FakeSetDevice(WUSB_STATUS_IN_USE, 0x3A7C, 0x0105, 1, "192.168.1.10", "OTHER-PC");
+    FakeSetDevice(WUSB_STATUS_IN_USE, 0x3A7C, 0x0105, 1, "192.168.1.10", "THIS-PC");
     ULONGLONG nStart = GetTickCount64();
     EXPECT_EQ(AgentMain(GetModuleHandleA(nullptr)), 0);
     ULONGLONG nTook = GetTickCount64() - nStart;
@@ -91,7 +91,7 @@ TEST_F(AgentStart, OpensAddsIconScansThenClosesLastAfterThePause)
     EXPECT_EQ(names[1], "WUSBManualScan");
     EXPECT_EQ(names[2], "WUSBGetServerList");
     EXPECT_EQ(names.back(), "WUSBClose");
-    // The exit sequence detaches whatever holds the device (forced connected flag).
+    // The exit sequence gives back the device this computer holds.
     EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), 1);
     EXPECT_GE(nTook, (ULONGLONG)SHUTDOWN_PAUSE_MS);
 }

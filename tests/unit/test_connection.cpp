@@ -6,6 +6,7 @@
 #include "ui/tray_icon.h"
 #include "res/resource.h"
 #include <memory>
+#include <vector>
 
 static const char* const kIp = "192.168.1.10";
 static const unsigned short kVid = 0x0A5C, kPid = 0x21E8;
@@ -482,4 +483,72 @@ TEST_F(Connection, SuspendAndResume)
     EXPECT_EQ(OnPowerBroadcast(m_hWnd, PBT_APMPOWERSTATUSCHANGE), 0);
     EXPECT_TRUE(g_fake.calls.empty());
     EXPECT_FALSE(TimerArmed(IDT_SERVER_CHECK));
+}
+
+// A wake announced by either resume event, or both, resumes exactly once.
+TEST_F(Connection, OneWakeResumesOnceWhicheverEventsAnnounceIt)
+{
+    struct Case {
+        const char* pszName;
+        std::vector<WPARAM> events;
+        int nScans;
+    } const kCases[] = {
+        {"automatic alone (a timer or the network woke it)", {PBT_APMRESUMEAUTOMATIC}, 1},
+        {"automatic, then the user is seen", {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}, 1},
+        {"two wakes", {PBT_APMRESUMEAUTOMATIC, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC}, 2},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        FakeSetDevice(WUSB_STATUS_FREE, kVid, kPid, kDeviceId, kIp, "");
+        OnPowerBroadcast(m_hWnd, PBT_APMSUSPEND);
+        g_fake.calls.clear();
+        for (WPARAM nEvent : c.events)
+            EXPECT_EQ(OnPowerBroadcast(m_hWnd, nEvent), 1);
+        EXPECT_EQ(FakeCallCount("WUSBManualScan"), c.nScans);
+        EXPECT_EQ(g_bWantConnect, 1);
+        EXPECT_EQ(g_bImportPending, 1);
+        OnTimer(m_hWnd, IDT_DELAY_IMPORT);
+    }
+}
+
+// ---- Several boxes ---------------------------------------------------------------
+// Setting.ini names the box by address: it is the one acted on wherever it stands in
+// the list; named but not listed is no server; an address that is none names nothing.
+TEST_F(Connection, TheBoxSettingIniNamesIsTheOneActedOn)
+{
+    struct Case {
+        const char* pszName;
+        const char* pszAddress;     // [server] address=
+        bool bNamedFirst;           // 10.0.0.8 listed before 10.0.0.7
+        const char* pszUrl;         // "": no server
+        unsigned int dwImportedDevice;
+    } const kCases[] = {
+        {"not named: the first listed", "", false, "http://10.0.0.7", 1},
+        {"named, listed second", "10.0.0.8", false, "http://10.0.0.8", 2},
+        {"named, listed first", "10.0.0.8", true, "http://10.0.0.8", 2},
+        {"named with blanks", " 10.0.0.8 ", false, "http://10.0.0.8", 2},
+        {"named, not listed", "10.0.0.9", false, "", 0},
+        {"not an address: the first listed", "10.0.0.256", true, "http://10.0.0.8", 2},
+        {"a host name: the first listed", "box.local", false, "http://10.0.0.7", 1},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        UseSettings(std::string(kListed) + "[server]\r\naddress=" + c.pszAddress + "\r\n");
+        g_szDeviceUrl[0] = '\0';
+        g_fake.calls.clear();
+        const char* pszFirst = c.bNamedFirst ? "10.0.0.8" : "10.0.0.7";
+        const char* pszSecond = c.bNamedFirst ? "10.0.0.7" : "10.0.0.8";
+        FakeSetDevice(WUSB_STATUS_FREE, kVid, kPid, pszFirst[7] == '8' ? 2 : 1, pszFirst, "");
+        FakeAddServer(WUSB_STATUS_FREE, kVid, kPid, pszSecond[7] == '8' ? 2 : 1, pszSecond, "");
+        OnWUSBNotify(m_hWnd);
+        EXPECT_STREQ(g_szDeviceUrl, c.pszUrl);
+        EXPECT_EQ(g_bDeviceAccepted, c.pszUrl[0] ? 1 : 0);
+        EXPECT_EQ(g_nStatus, c.pszUrl[0] ? STATUS_DISCONNECTED : STATUS_NO_DEVICE);
+        EXPECT_EQ(g_bNeedScan, 1);
+        OnTimer(m_hWnd, IDT_DELAY_IMPORT);
+        EXPECT_EQ(LastCall("WUSBImportDevice").b, c.dwImportedDevice);
+    }
+    // A bad value is told once, however many notifications read it.
+    OnWUSBNotify(m_hWnd);
+    EXPECT_EQ(CountTrace("Setting.ini [server] address=box.local is no IPv4 address: using the first server\n"), 1);
 }

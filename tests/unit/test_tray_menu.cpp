@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "support/test_support.h"
 #include "ui/tray_menu.h"
+#include "agent/shutdown.h"
 #include "ui/dialogs.h"
 #include "settings/settings.h"
 #include "res/resource.h"
@@ -428,16 +429,15 @@ static int ProbeUnimport(unsigned int dwServer, unsigned int dwDevice)
     return 0;
 }
 
-TEST_F(TrayMenuTest, ExitRunsItsSequenceInOrder)
+// Exit with the device attached here (the library's name in other letter case).
+TEST_F(TrayMenuTest, ExitDetachesFirstThenRunsItsSequence)
 {
     SetLanguages({"Deutsch", "English"}, {"de", "en"});
-    // In use by another computer: the forced flag still makes the detach run.
-    FakeSetDevice(WUSB_STATUS_IN_USE, 0x1234, 0x5678, 42, "10.0.0.7", "OTHER-PC");
+    FakeSetDevice(WUSB_STATUS_IN_USE, 0x1234, 0x5678, 42, "10.0.0.7", "this-pc");
     g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
     g_wusb.pfnUnimportDevice = ProbeUnimport;
     s_detach = DetachView{};
     s_hExitWnd = m_hWnd;
-    g_bConnected = 0;
     g_nid.cbSize = sizeof(g_nid);
     g_nid.hWnd = m_hWnd;
     g_nid.uID = 106;
@@ -449,21 +449,53 @@ TEST_F(TrayMenuTest, ExitRunsItsSequenceInOrder)
 
     EXPECT_EQ(OnCommand(m_hWnd, IDM_EXIT), 0);
 
+    // The device went first, while everything else was still in place.
     ASSERT_EQ(s_detach.nCalls, 1);
     EXPECT_EQ(s_detach.dwServer, FakeServerId("10.0.0.7"));
     EXPECT_EQ(s_detach.dwDevice, 42u);
-    EXPECT_EQ(s_detach.bConnected, 1);
-    EXPECT_TRUE(s_detach.bListsFreed);
-    EXPECT_EQ(s_detach.uIconFlags, 0u);
+    EXPECT_FALSE(s_detach.bListsFreed);
+    EXPECT_NE(s_detach.uIconFlags, 0u);
     EXPECT_TRUE(s_detach.bAboutAlive);
     EXPECT_TRUE(s_detach.bMainAlive);
     EXPECT_EQ(g_bWantConnect, 0);
-    EXPECT_EQ(g_bConnected, 1);
+    EXPECT_EQ(g_ppLangNames, nullptr);
+    EXPECT_EQ(g_nid.uFlags, 0u);
     EXPECT_FALSE(IsWindow(hAbout));
     EXPECT_FALSE(IsWindow(m_hWnd));
     WPARAM nCode = 99;
     EXPECT_TRUE(TakeQuitMessage(&nCode));
     EXPECT_EQ(nCode, 0u);
+}
+
+// Exit never takes a device from another computer, nor from another session's agent.
+TEST_F(TrayMenuTest, ExitDetachesOnlyWhatThisComputerAloneUses)
+{
+    struct Case {
+        const char* pszName;
+        int nStatus;
+        const char* pszHolder;
+        bool bOtherSession;
+        int nDetaches;
+    } const kCases[] = {
+        {"held here, alone", WUSB_STATUS_IN_USE, "THIS-PC", false, 1},
+        {"held by another computer", WUSB_STATUS_IN_USE, "OFFICE-PC", false, 0},
+        {"free", WUSB_STATUS_FREE, "", false, 0},
+        {"held here, another session's agent runs", WUSB_STATUS_IN_USE, "THIS-PC", true, 0},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        HWND hWnd = CreateTestMainWindow();
+        FakeSetDevice(c.nStatus, 0x1234, 0x5678, 42, "10.0.0.7", c.pszHolder);
+        g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
+        g_fake.calls.clear();
+        // What an agent of another session holds for its life.
+        HANDLE hOther = c.bOtherSession ? CreateMutexA(nullptr, FALSE, PRODUCT_AGENT_SLOT_PREFIX "7") : nullptr;
+        ExitAgent(hWnd);
+        if (hOther)
+            CloseHandle(hOther);
+        EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), c.nDetaches);
+        TakeQuitMessage();
+    }
 }
 
 TEST_F(TrayMenuTest, ExitWithoutLibraryOrDialogStillEnds)

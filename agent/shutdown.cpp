@@ -1,0 +1,91 @@
+// The one shutdown of the agent, whichever way it is asked for.
+#include "shutdown.h"
+#include "agent_state.h"
+#include "other_agents.h"
+#include "server_choice.h"
+#include "wusb/wusb_record.h"
+#include "../settings/language.h"
+#include "../ui/tray_icon.h"
+
+// The device belongs to the computer, not to this session: an agent that ends gives
+// it back only when no agent of another session still runs, and only when this
+// computer holds it (a device that another computer uses is never taken from it).
+// 1 when a detach was asked for.
+static int ReleaseDeviceForExit()
+{
+    InterlockedExchange(&g_bWantConnect, 0);
+    if (OtherAgentRunning()) {
+        Trace("Exit: an agent of another session still runs, the device stays attached\n");
+        return 0;
+    }
+    const _WUSB_SERVER* pServer = ChosenServer();
+    char szComputer[COMPUTER_NAME_SIZE];
+    lstrcpynA(szComputer, WUSBComputerName(), sizeof(szComputer));
+    unsigned int dwServerId = 0;
+    if (!pServer || pServer->nDeviceCount <= 0 || !IsHeldBy(pServer, szComputer) || !GetServerId(pServer, &dwServerId))
+        return 0;
+    WUSBUnimportDevice(dwServerId, pServer->device.dwDeviceId);
+    return 1;
+}
+
+// The About dialog goes before the main window, whose WM_DESTROY ends the loop.
+static void DestroyAgentWindows(HWND hWnd)
+{
+    DestroyWindow(g_hAboutDlg);
+    g_hAboutDlg = nullptr;
+    DestroyWindow(hWnd);
+}
+
+// One order for every way out. The device goes first: it is what other programs
+// wait for, and at a logoff Windows may end the process at any moment, while
+// taking the icon away can block for seconds in a shell that is itself ending.
+static int RunExitSequence(HWND hWnd)
+{
+    KillTimer(hWnd, IDT_SERVER_CHECK);
+    int bDetached = ReleaseDeviceForExit();
+    RemoveTrayIcon();
+    FreeLangLists();
+    DestroyAgentWindows(hWnd);
+    return bDetached;
+}
+
+int ExitAgent(HWND hWnd)
+{
+    RunExitSequence(hWnd);
+    return 1;
+}
+
+static void CloseClientLibrary()
+{
+    if (g_bLibraryClosed)
+        return;
+    g_bLibraryClosed = 1;
+    WUSBClose();
+}
+
+void OnEndSession(HWND hWnd, WPARAM bEnding)
+{
+    // A cancelled end changes nothing.
+    if (!bEnding)
+        return;
+    // Windows may end the process as soon as this returns: the detach gets its
+    // time here, well inside the 5 s Windows gives, and the library is closed.
+    // The windows go before the close: the About dialog's last activation still
+    // asks the library for the server list.
+    DWORD dwStart = GetTickCount();
+    int bDetached = RunExitSequence(hWnd);
+    DWORD dwSpent = GetTickCount() - dwStart;
+    if (bDetached && dwSpent < ENDSESSION_DETACH_WAIT_MS)
+        Sleep(ENDSESSION_DETACH_WAIT_MS - dwSpent);
+    CloseClientLibrary();
+}
+
+void FinishShutdown()
+{
+    // The library may still be detaching the device: give it time before closing.
+    // A session end has closed it already.
+    if (g_bLibraryClosed)
+        return;
+    Sleep(SHUTDOWN_PAUSE_MS);
+    CloseClientLibrary();
+}

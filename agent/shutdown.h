@@ -1,0 +1,13 @@
+// The one way the agent ends: Exit from the tray menu, the end by setup (which
+// chooses Exit), the session's end, and the library's close after the loop.
+#pragma once
+#include <windows.h>
+
+// The exit sequence: the device, the icon, the language lists, the windows (whose
+// destruction ends the loop). Returns 1.
+int ExitAgent(HWND hWnd);
+// WM_ENDSESSION: when the session really ends, the exit sequence, the detach
+// wait and WUSBClose, all before returning.
+void OnEndSession(HWND hWnd, WPARAM bEnding);
+// After the loop: the pause that lets a detach finish, then WUSBClose (once).
+void FinishShutdown();
