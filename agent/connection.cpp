@@ -14,6 +14,11 @@ int ReadBitRateThreshold()
     return (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
 }
 
+int BandwidthTestOn(int nBitRate)
+{
+    return nBitRate > 0;
+}
+
 unsigned int ReadTransferSize()
 {
     return GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
@@ -82,7 +87,7 @@ static void ArmDelayedImport(HWND hWnd, unsigned int dwServerId)
     Trace("Import : start timer IDT_DELAY_IMPORT============\n ");
     g_bImportPending = 1;
     g_bit_rate = ReadBitRateThreshold();
-    if (g_bit_rate > 0)
+    if (BandwidthTestOn(g_bit_rate))
         WUSBDoPerformanceTest(dwServerId, ReadTransferSize());
     SetTimer(hWnd, IDT_DELAY_IMPORT, DELAY_IMPORT_MS, nullptr);
 }
@@ -205,10 +210,11 @@ static void OnDelayImport(HWND hWnd)
     unsigned int dwServerId = 0;
     if (pServer && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_FREE && g_bWantConnect &&
         GetServerId(pServer, &dwServerId)) {
-        int nMeasured = g_bit_rate != 0 ? WUSBGetPerformanceResult(dwServerId) : 0;
+        // No result is asked for, and none refuses, where no test was started.
+        int nMeasured = BandwidthTestOn(g_bit_rate) ? WUSBGetPerformanceResult(dwServerId) : 0;
         Trace("Start to Delay Import ============ get_bit_rate = %d\n", nMeasured);
         Trace("Start to Delay Import ============ g_bit_rate = %d\n", g_bit_rate);
-        if (g_bit_rate != 0 && nMeasured < g_bit_rate)
+        if (BandwidthTestOn(g_bit_rate) && nMeasured < g_bit_rate)
             RefusePoorSignal(hWnd);
         else
             WUSBImportDevice(dwServerId, pServer->device.dwDeviceId);

@@ -15,5 +15,8 @@ constexpr int DEFAULT_BIT_RATE = 0;
 constexpr unsigned int DEFAULT_TRANSFER_SIZE = 1024;
 // "bitrate": least measured rate for attaching; greater than 0 enables the test.
 int ReadBitRateThreshold();
+// 1 when a threshold asks for the bandwidth test before attaching (and so for the
+// refusal below it); anything else, negative values too, means no test.
+int BandwidthTestOn(int nBitRate);
 // "transfersize": what WUSBDoPerformanceTest is given.
 unsigned int ReadTransferSize();

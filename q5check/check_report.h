@@ -1,9 +1,11 @@
-// What the check found, the verdict it leads to, and how both are printed
-// (plain text for people, one JSON object for scripts and support tickets).
+// What the check gathered (the facts), what they mean (the findings, worked out
+// in one pass with the agent's own rules) and the two ways of showing them:
+// plain text for people, one JSON object for scripts and support tickets.
 #pragma once
 #include <cstddef>
 #include "agent/agent_state.h"
 #include "agent/device_filter.h"
+#include "agent/server_choice.h"
 #include "agent/wusb/wusb_record.h"
 
 // Exit code of a command line the program does not understand.
@@ -19,6 +21,7 @@ enum Verdict {
     VERDICT_UNKNOWN_STATUS,
     VERDICT_NO_DEVICE,
     VERDICT_NO_SERVER,
+    VERDICT_SERVER_NOT_LISTED,
     VERDICT_NO_ADDRESS,
     VERDICT_NO_SETTINGS,
     VERDICT_OPEN_FAILED,
@@ -56,8 +59,9 @@ struct CheckFacts {
     _WUSB_SERVER servers[MAX_SERVERS];
     char szSettingIni[MAX_PATH];
     DWORD dwSettingError;                     // 0 when Setting.ini could be opened for reading
+    ServerChoice choice;                      // [server] "address"
     int nDeviceTypeCount;                     // "idnum"
-    int nMatch;                               // matching "id%d" entry of the first device; -1: none
+    int nMatch;                               // matching "id%d" entry of the chosen device; -1: none
     char szMatchValue[DEVICE_TYPE_SIZE];
     int nBitRate;                             // [system] "bitrate"; 0: no test
     unsigned int nTransferSize;
@@ -66,6 +70,66 @@ struct CheckFacts {
     int bAgentRunning;
 };
 
+constexpr int HOLDER_SIZE = WUSB_HOSTNAME_SIZE + 1;
+constexpr int HARDWARE_ID_SIZE = 24;
+constexpr int DETAIL_SIZE = 640;
+constexpr int VERDICT_LINE_SIZE = DETAIL_SIZE + 128;
+
+// One listed server as the report tells it.
+struct ServerFinding {
+    int bAddress;                             // 0: no address record (no server to the agent)
+    char szAddress[WUSB_ADDRESS_TEXT_SIZE];
+    char szUrl[DEVICE_URL_SIZE];
+    char szFirmware[WUSB_FIRMWARE_SIZE + 1];
+    int nDeviceCount;
+    const _WUSB_DEVICE* pDevice;              // the first device; null without one
+    char szHardwareId[HARDWARE_ID_SIZE];      // "VID_vvvv&PID_pppp"
+    int nStatus;
+    const char* pszStatusKey;                 // "free", "in_use" or "unknown"
+    char szHolder[HOLDER_SIZE];
+    int bHeldHere;
+    int bChosen;                              // the server the agent acts on
+};
+
+// How the server the agent acts on was found.
+enum ChoiceFinding {
+    CHOICE_NO_SERVER,         // nothing listed (or the library did not start)
+    CHOICE_FIRST_LISTED,      // Setting.ini names none
+    CHOICE_BAD_ADDRESS,       // Setting.ini's value is no address: the first listed
+    CHOICE_NAMED,             // matched by address=
+    CHOICE_NAMED_NOT_LISTED,  // named, but not in the list
+};
+
+// What the device list says of the chosen device.
+enum DeviceListFinding {
+    DEVICE_LIST_UNREAD,       // Setting.ini missing or unreadable
+    DEVICE_LIST_NO_DEVICE,    // no device to ask about
+    DEVICE_LIST_ACCEPTED,
+    DEVICE_LIST_NOT_LISTED,
+};
+
+// Everything the printers show, worked out once from the facts.
+struct CheckFindings {
+    int bLibraryStarted;
+    int nMissingExports;
+    char szLoadError[DETAIL_SIZE];
+    int nListed;                              // servers the library reported, 0 or more
+    int nShown;                               // of them in the list, at most MAX_SERVERS
+    ServerFinding servers[MAX_SERVERS];
+    ChoiceFinding choice;
+    int nChosen;                              // index into servers; -1: none
+    char szListedAddresses[MAX_SERVERS * WUSB_ADDRESS_TEXT_SIZE];
+    DeviceListFinding deviceList;
+    char szCheckedId[HARDWARE_ID_SIZE];       // hardware id of the device asked about
+    int nNextEntry;                           // "idN" a missing device type would take
+    char szSettingError[DETAIL_SIZE];
+    int bBandwidthTest;                       // the agent tests before attaching
+    Verdict verdict;
+    char szVerdict[VERDICT_LINE_SIZE];
+};
+
+// The one pass over the facts, by the agent's own rules and in its order.
+void WorkOutFindings(const CheckFacts* pFacts, CheckFindings* pFindings);
 Verdict DecideVerdict(const CheckFacts* pFacts);
 // The report into a buffer, always terminated (cut when it does not fit).
 void FormatReportText(const CheckFacts* pFacts, char* pszOut, size_t cbOut);

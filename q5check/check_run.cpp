@@ -64,7 +64,8 @@ void WaitForServer(DWORD dwMs, CheckFacts* pFacts)
             RefreshServerList(pFacts);
         }
         DWORD dwElapsed = GetTickCount() - dwStart;
-        if ((pFacts->nServerCount > 0 && pFacts->servers[0].nDeviceCount > 0) || dwElapsed >= dwMs)
+        int nChosen = FindChosenServer(pFacts->servers, pFacts->nServerCount, &pFacts->choice);
+        if ((nChosen >= 0 && pFacts->servers[nChosen].nDeviceCount > 0) || dwElapsed >= dwMs)
             break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, dwMs - dwElapsed, QS_ALLINPUT);
     }
@@ -83,10 +84,10 @@ static void PumpFor(DWORD dwMs)
 }
 
 // The test the agent starts when it arms the delayed import, read when the delay ends.
-static void RunBandwidthTest(CheckFacts* pFacts)
+static void RunBandwidthTest(CheckFacts* pFacts, const _WUSB_SERVER* pServer)
 {
     unsigned int dwServerId = 0;
-    if (pFacts->nServerCount <= 0 || !GetServerId(&pFacts->servers[0], &dwServerId))
+    if (!pServer || !GetServerId(pServer, &dwServerId))
         return;
     WUSBDoPerformanceTest(dwServerId, pFacts->nTransferSize);
     PumpFor(DELAY_IMPORT_MS);
@@ -110,6 +111,7 @@ static void ReadSettings(CheckFacts* pFacts)
     } else {
         CloseHandle(hFile);
     }
+    ReadServerChoice(g_szSettingIni, &pFacts->choice);
     pFacts->nDeviceTypeCount = ReadDeviceTypeCount();
     pFacts->nBitRate = ReadBitRateThreshold();
     pFacts->nTransferSize = ReadTransferSize();
@@ -159,11 +161,13 @@ void RunCheck(const CheckOptions* pOptions, CheckFacts* pFacts)
     WUSBManualScan();
     WaitForServer((DWORD)pOptions->nWaitSeconds * 1000, pFacts);
 
-    const _WUSB_SERVER* pServer = &pFacts->servers[0];
-    if (pFacts->nServerCount > 0 && pServer->pAddress && pServer->nDeviceCount > 0 && !pFacts->dwSettingError)
+    // The server the agent would act on, found by its own choice.
+    int nChosen = FindChosenServer(pFacts->servers, pFacts->nServerCount, &pFacts->choice);
+    const _WUSB_SERVER* pServer = nChosen >= 0 ? &pFacts->servers[nChosen] : nullptr;
+    if (pServer && pServer->pAddress && pServer->nDeviceCount > 0 && !pFacts->dwSettingError)
         pFacts->nMatch = FindDeviceType(&pServer->device, pFacts->szMatchValue);
     if (pOptions->bBandwidth)
-        RunBandwidthTest(pFacts);
+        RunBandwidthTest(pFacts, pServer);
 }
 
 void EndCheck()

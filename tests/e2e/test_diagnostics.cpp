@@ -9,6 +9,9 @@ namespace {
 
 constexpr DWORD kRunTimeoutMs = 30000;
 
+// Two boxes, the first one's device held by another computer.
+const char* const kTwoBoxes = "[server]\r\nstatus=3\r\nholder=OFFICE-PC\r\n[server2]\r\naddress=192.168.1.20\r\n";
+
 enum class Library { StandIn, Missing, WithCompanion, WithoutCompanion, OtherDll };
 enum class Settings { Shipped, Missing, Folder, Custom };
 
@@ -110,6 +113,15 @@ TEST(Diagnostics, EachSituationHasItsVerdictJsonAndExitCode)
         {"no server", "[server]\r\npresent=0\r\n", Library::StandIn, Settings::Shipped, nullptr, "",
          VERDICT_NO_SERVER, "no server found: check that the box is on and on this network",
          {{"servers_listed", "0"}, {"open_result", "0"}}},
+        {"named box listed second", kTwoBoxes, Library::StandIn, Settings::Custom,
+         "[device]\r\nidnum=1\r\nid0=VID_3A7C&PID_0105\r\n[server]\r\naddress=192.168.1.20\r\n", "",
+         VERDICT_WOULD_ATTACH, "would attach",
+         {{"chosen_server", "2"}, {"chosen_by", "\"address\""}, {"server_address", "\"192.168.1.20\""}}},
+        {"named box not listed", kTwoBoxes, Library::StandIn, Settings::Custom,
+         "[device]\r\nidnum=1\r\nid0=VID_3A7C&PID_0105\r\n[server]\r\naddress=192.168.1.99\r\n", "",
+         VERDICT_SERVER_NOT_LISTED,
+         "server 192.168.1.99 named in Setting.ini not found; listed: 192.168.1.10, 192.168.1.20",
+         {{"chosen_server", "null"}, {"chosen_by", "\"address_not_listed\""}, {"servers_listed", "2"}}},
         {"bandwidth too low", "[server]\r\nbitrate=1500\r\n", Library::StandIn, Settings::Custom,
          "[device]\r\nidnum=1\r\nid0=VID_3A7C&PID_0105\r\n[system]\r\nbitrate=2000\r\ntransfersize=4096\r\n",
          "--bandwidth", VERDICT_POOR_SIGNAL, "bandwidth too low: measured 1500, Setting.ini asks for at least 2000",

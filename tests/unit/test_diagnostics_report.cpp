@@ -80,7 +80,7 @@ TEST(DiagnosticsReport, OddRecordsAreToldSafely)
              for (int i = 1; i < MAX_SERVERS; ++i)
                  p->servers[i] = p->servers[0];
          },
-         VERDICT_WOULD_ATTACH, Line("Servers:", "12 listed (the first 8 shown); the agent acts on server 1 only"),
+         VERDICT_WOULD_ATTACH, Line("Servers:", "12 listed (the first 8 shown); the agent acts on server 1, the first listed"),
          "\"servers_listed\": 12"},
         {"negative server count", [](CheckFacts* p) { p->nServerCount = -3; }, VERDICT_NO_SERVER,
          Line("Servers:", "0 listed"), "\"servers\": [],"},
