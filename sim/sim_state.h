@@ -9,7 +9,6 @@ constexpr int SIM_COMPUTER_NAME_SIZE = 256;
 constexpr int SIM_OK = 0;
 constexpr int SIM_ERR_NO_MATCH = 1;      // no such server or device
 constexpr int SIM_ERR_STATE = 2;         // device not free, or not held by this computer
-constexpr int SIM_ERR_WRITE = 3;         // the scenario file could not be written
 
 // One server with one device, as the scenario file describes it.
 struct SimWorld {

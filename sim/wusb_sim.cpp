@@ -74,18 +74,15 @@ static int MatchesSimDevice(unsigned int dwServerId, unsigned int dwDeviceId)
            dwDeviceId == g_simWorld.dwDeviceId;
 }
 
-// Puts a new status and holder into the world and the file, undoing it if the file refuses.
+// Puts a new status and holder into the world and the file. A file that cannot be
+// written (a program folder under Program Files, for a standard user) leaves the change
+// in this process's world only: the stand-in must work where the agent is installed.
 static int ChangeSimDevice(int nStatus, const char* pszHolder)
 {
-    SimWorld before = g_simWorld;
     g_simWorld.nStatus = nStatus;
     lstrcpynA(g_simWorld.szHolder, pszHolder, sizeof(g_simWorld.szHolder));
-    if (!SaveSimDeviceState()) {
-        g_simWorld = before;
-        return SIM_ERR_WRITE;
-    }
-    // Our own write is not an outside change for the watcher.
-    g_simStampSeen = GetSimScenarioStamp();
+    if (SaveSimDeviceState())
+        g_simStampSeen = GetSimScenarioStamp();   // our own write is not an outside change
     return SIM_OK;
 }
 
