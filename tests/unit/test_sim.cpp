@@ -462,6 +462,35 @@ TEST_F(SimTest, ScenarioAndJournalDefaultToFilesBesideTheDll)
     EXPECT_EQ(ReadFileText(m_journal), "");
 }
 
+// A program folder the user cannot write (Program Files): the journal goes to the
+// user's temporary folder instead. A folder named like the journal stands for it.
+TEST_F(SimTest, JournalGoesToTheTemporaryFolderWhereTheDllsFolderCannotBeWritten)
+{
+    Unbind();
+    m_dir.Write("prog\\wusb_sim.ini", "[server]\r\nbitrate=4321\r\n");
+    const std::string folder = m_dir.Path() + "\\prog";
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\wusb_journal.log").c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(SimDllPath().c_str(), (folder + "\\wusb.dll").c_str(), FALSE));
+    const std::string temp = m_dir.Path() + "\\temp";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    char szTmp[MAX_PATH] = {}, szTemp[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", szTmp, sizeof(szTmp));
+    GetEnvironmentVariableA("TEMP", szTemp, sizeof(szTemp));
+    SetEnvironmentVariableA("TMP", temp.c_str());
+    SetEnvironmentVariableA("TEMP", temp.c_str());
+    SetEnvironmentVariableA("WUSB_SIM_SCENARIO", nullptr);
+    SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
+    if (Bind(folder + "\\wusb.dll")) {
+        EXPECT_EQ(pfnGetPerformanceResult(SERVER_ID_192_168_1_10), 4321);
+    }
+    Unbind();
+    SetEnvironmentVariableA("TMP", szTmp[0] ? szTmp : nullptr);
+    SetEnvironmentVariableA("TEMP", szTemp[0] ? szTemp : nullptr);
+    std::string text = ReadFileText(temp + "\\wusb_journal.log");
+    EXPECT_NE(text.find(" WUSBGetPerformanceResult(167880896) = 4321\r\n"), std::string::npos) << text;
+    RemoveDirectoryA((folder + "\\wusb_journal.log").c_str());
+}
+
 TEST_F(SimTest, CallsFromTwoThreadsGiveWholeLines)
 {
     const int kCallsPerThread = 40;
