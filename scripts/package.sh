@@ -32,6 +32,8 @@ SIGNED="no (SIGN_PFX and SIGN_PASS sign it)"
 [ -n "${SIGN_PFX:-}" ] && SIGNED="yes, with $SIGN_PFX"
 echo "  library: $LIBRARY"
 echo "  signed:  $SIGNED"
+# What Intune's detection rule and "msiexec /x" need.
+echo "  MSI product code: $(msiinfo export "$RELEASE/$MSI" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r')"
 (cd "$WORK/stage/VELTRIX Q5" && find . -type f | sed 's|^\./|    |' | sort)
 (cd "$RELEASE" && for f in "$SETUP" "$MSI" "$ZIP"; do printf '  %-36s %8d bytes\n' "$f" "$(stat -c %s "$f")"; done)
 sed 's/^/  /' "$RELEASE/SHA256SUMS"
