@@ -12,8 +12,10 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -189,7 +191,10 @@ bool ParseDevices(const std::string& devices, std::vector<std::string>* pIds, st
             *pReason = "DEVICES entry \"" + id + "\" is not VID_hhhh&PID_hhhh (hexadecimal)";
             return false;
         }
-        pIds->push_back(id);
+        std::string upper = id;   // Setting.ini's spelling: "VID_3A7C&PID_0105"
+        for (char& c : upper)
+            c = (char)toupper((unsigned char)c);
+        pIds->push_back(upper);
     }
     if (pIds->empty()) {
         *pReason = "DEVICES names no device";
