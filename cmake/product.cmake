@@ -27,3 +27,12 @@ set(PRODUCT_EXIT_COMMAND 40003)
 # uses the device. Windows removes a name when the last process holding it ends.
 set(PRODUCT_AGENT_SLOT_PREFIX "Global\\VELTRIX Q5 agent slot ")
 set(PRODUCT_AGENT_SLOTS 256)
+# Setups wait this long for an agent to end before they give up and change nothing.
+set(PRODUCT_AGENT_EXIT_TIMEOUT_MS 15000)
+# Run by Active Setup at each user's logon after a per-machine install ("VELTRIX Q5.exe /logon"):
+# prepares that user's autostart and ends at once, without starting the agent.
+set(PRODUCT_LOGON_SWITCH "/logon")
+# The per-machine package (MSI). Written once: never change them, or upgrades stop finding
+# earlier installations and users' logon step runs under a second name.
+set(PRODUCT_UPGRADE_CODE "DC5694DA-3DEA-40EC-AFE5-5E4E789E98E8")
+set(PRODUCT_ACTIVE_SETUP_ID "{6795E697-AFFD-40F0-9F7C-AD29FE7A5E7D}")

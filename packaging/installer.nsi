@@ -19,8 +19,6 @@ ${StrStr}
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
-; The agent detaches and waits 3 s before closing the library; give it 15 s in all.
-!define AGENT_EXIT_TIMEOUT_MS 15000
 !define SYNCHRONIZE 0x00100000
 !define WAIT_OBJECT_0 0
 ; Exit code of a setup or uninstall that stopped before changing anything.

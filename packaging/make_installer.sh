@@ -18,24 +18,8 @@ GEN="$OUT/nsis"
 SETUP="$OUT/VELTRIX-Q5-Setup-$VERSION.exe"
 
 # ---- Stage the program folder ------------------------------------------------
-rm -rf "$OUT/stage" "$GEN" && mkdir -p "$STAGE/lang" "$GEN"
-find "$DIST" -maxdepth 1 -type f -iname '*.exe' -exec cp {} "$STAGE/" \;
-cp "$DIST/Setting.ini" "$STAGE/"
-cp "$DIST"/lang/*.ini "$STAGE/lang/"
-if [ -n "${WUSB_DIR:-}" ]; then
-    # The vendor's library with every companion it needs, and none of the stand-in.
-    find "$WUSB_DIR" -maxdepth 1 -type f -iname 'wusb.dll' | grep -q . \
-        || { echo "make_installer: no wusb.dll in $WUSB_DIR" >&2; exit 1; }
-    find "$DIST" -maxdepth 1 -type f -iname '*.dll' ! -iname 'wusb.dll' -exec cp {} "$STAGE/" \;
-    find "$WUSB_DIR" -maxdepth 1 -type f -iname '*.dll' -exec cp {} "$STAGE/" \;
-else
-    find "$DIST" -maxdepth 1 -type f -iname '*.dll' -exec cp {} "$STAGE/" \;
-    cp "$DIST/wusb_sim.ini" "$STAGE/"   # the stand-in's world goes only with the stand-in
-fi
-
-if [ -n "${SIGN_PFX:-}" ]; then
-    find "$STAGE" -maxdepth 1 -type f -iname '*.exe' -exec "$HERE/sign.sh" {} \;
-fi
+rm -rf "$GEN" && mkdir -p "$GEN"
+"$HERE/stage.sh" "$DIST" "$STAGE"
 
 # ---- File lists: the uninstaller removes exactly what the installer put there --
 nsis_path() { printf '%s' "$1" | sed 's/\$/$$/g'; }   # '$' is NSIS's variable sign

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release into build/release/: the setup, a portable zip of the program
-# folder as installed, and SHA256SUMS for both.
+# Builds the release into build/release/: the per-user setup, the per-machine MSI, a
+# portable zip of the program folder as installed, and SHA256SUMS for all three.
 #   WUSB_DIR=<folder>     package the vendor's wusb.dll and every other DLL of that folder
 #                         instead of the stand-in (nothing is rebuilt for it)
-#   SIGN_PFX=<file.pfx>   Authenticode-sign the programs, the uninstaller and the setup,
+#   SIGN_PFX=<file.pfx>   Authenticode-sign the programs, the uninstaller, the setup and the MSI,
 #   SIGN_PASS=<password>  with this certificate; unset: nothing is signed
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,13 +14,16 @@ RELEASE="$BUILD_DIR/release"
 WORK="$BUILD_DIR/release-work"
 SETUP="VELTRIX-Q5-Setup-$VERSION.exe"
 ZIP="VELTRIX-Q5-$VERSION-portable.zip"
+MSI="VELTRIX-Q5-$VERSION-x64.msi"
 
 rm -rf "$RELEASE" "$WORK" && mkdir -p "$RELEASE"
 "$ROOT/packaging/make_installer.sh" "$BUILD_DIR/dist" "$WORK" "$VERSION" >/dev/null
 mv "$WORK/$SETUP" "$RELEASE/"
+"$ROOT/packaging/make_msi.sh" "$BUILD_DIR/dist" "$WORK" "$VERSION" "$BUILD_DIR/packaging/msi_actions.dll" >/dev/null
+mv "$WORK/$MSI" "$RELEASE/"
 # The zip holds the folder "VELTRIX Q5" exactly as setup installs it (without the uninstaller).
 (cd "$WORK/stage" && zip -qrX "$RELEASE/$ZIP" "VELTRIX Q5")
-(cd "$RELEASE" && sha256sum "$SETUP" "$ZIP" >SHA256SUMS)
+(cd "$RELEASE" && sha256sum "$SETUP" "$MSI" "$ZIP" >SHA256SUMS)
 
 echo "VELTRIX Q5 $VERSION in $RELEASE"
 LIBRARY="the stand-in wusb.dll (WUSB_DIR=<folder> packages the vendor library)"
@@ -29,6 +32,8 @@ SIGNED="no (SIGN_PFX and SIGN_PASS sign it)"
 [ -n "${SIGN_PFX:-}" ] && SIGNED="yes, with $SIGN_PFX"
 echo "  library: $LIBRARY"
 echo "  signed:  $SIGNED"
+# What Intune's detection rule and "msiexec /x" need.
+echo "  MSI product code: $(msiinfo export "$RELEASE/$MSI" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r')"
 (cd "$WORK/stage/VELTRIX Q5" && find . -type f | sed 's|^\./|    |' | sort)
-(cd "$RELEASE" && for f in "$SETUP" "$ZIP"; do printf '  %-36s %8d bytes\n' "$f" "$(stat -c %s "$f")"; done)
+(cd "$RELEASE" && for f in "$SETUP" "$MSI" "$ZIP"; do printf '  %-36s %8d bytes\n' "$f" "$(stat -c %s "$f")"; done)
 sed 's/^/  /' "$RELEASE/SHA256SUMS"

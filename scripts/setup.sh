@@ -6,7 +6,7 @@ for pair in x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix \
             x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
             cmake:cmake wine:wine Xvfb:xvfb import:imagemagick \
             xdotool:xdotool python3:python3 makensis:nsis zip:zip \
-            osslsigncode:osslsigncode openssl:openssl; do
+            osslsigncode:osslsigncode openssl:openssl wixl:wixl msibuild:msitools; do
     command -v "${pair%%:*}" >/dev/null 2>&1 || need+=("${pair#*:}")
 done
 [ -d /usr/src/googletest ] || need+=(googletest)

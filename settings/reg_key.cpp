@@ -13,6 +13,16 @@ LONG RegKey::Create(HKEY hRoot, const char* pszSubKey, REGSAM samDesired)
     return lStatus;
 }
 
+LONG RegKey::Open(HKEY hRoot, const char* pszSubKey, REGSAM samDesired)
+{
+    Close();
+    HKEY hKey = nullptr;
+    LONG lStatus = RegOpenKeyExA(hRoot, pszSubKey, 0, samDesired, &hKey);
+    if (lStatus == ERROR_SUCCESS)
+        m_hKey = hKey;
+    return lStatus;
+}
+
 int RegKey::Close()
 {
     if (m_hKey) {

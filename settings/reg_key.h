@@ -11,6 +11,8 @@ public:
 
     // Opens or creates the subkey; the status code of the platform (0 success).
     LONG Create(HKEY hRoot, const char* pszSubKey, REGSAM samDesired);
+    // Opens an existing subkey only (the machine's key is read, never made); the status code.
+    LONG Open(HKEY hRoot, const char* pszSubKey, REGSAM samDesired);
     // Closes the key held, if any; always 1.
     int Close();
     LONG SetDword(const char* pszName, DWORD dwValue);

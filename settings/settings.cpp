@@ -60,27 +60,59 @@ static void SyncRunEntry(int bStartWithWindows)
     key.Close();
 }
 
-// "startwin" as a 4-byte integer, stored as 1 first when unreadable; 1 on success.
+// The machine's defaults for a user's first start, written by the per-machine package
+// under HKEY_LOCAL_MACHINE; 1 when the value is there.
+static int ReadMachineValue(const char* pszName, void* pData, DWORD cbData)
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, AGENT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return 0;
+    DWORD cb = cbData;
+    return key.QueryValue(pszName, pData, &cb) == ERROR_SUCCESS;
+}
+
+// The machine's "startwin", else on.
+static int MachineStartWin()
+{
+    int nStartWin = 1;
+    if (!ReadMachineValue(STARTWIN_VALUE, &nStartWin, sizeof(nStartWin)))
+        nStartWin = 1;
+    return nStartWin;
+}
+
+// The machine's "lang", else the built-in code, into a zero-filled buffer.
+static void MachineLangCode(char* pszCode, DWORD cbCode)
+{
+    memset(pszCode, 0, cbCode);
+    if (!ReadMachineValue(LANG_VALUE, pszCode, cbCode - 1) || pszCode[0] == '\0')
+        lstrcpynA(pszCode, DEFAULT_LANG, (int)cbCode);
+}
+
+// "startwin" as a 4-byte integer, stored first from the machine's default when
+// unreadable; 1 on success.
 static int ReadStartWin(RegKey& key, int* pnStartWin)
 {
     DWORD cb = sizeof(*pnStartWin);
     *pnStartWin = 0;
     if (key.QueryValue(STARTWIN_VALUE, pnStartWin, &cb) == ERROR_SUCCESS)
         return 1;
-    key.SetDword(STARTWIN_VALUE, 1);
+    key.SetDword(STARTWIN_VALUE, (DWORD)MachineStartWin());
     cb = sizeof(*pnStartWin);
     *pnStartWin = 0;
     return key.QueryValue(STARTWIN_VALUE, pnStartWin, &cb) == ERROR_SUCCESS;
 }
 
-// "lang" into a zero-filled buffer, stored as the default first when unreadable; 1 on success.
+// "lang" into a zero-filled buffer, stored first from the machine's default when
+// unreadable; 1 on success.
 static int ReadLangCode(RegKey& key, char* pszCode, DWORD cbCode)
 {
     memset(pszCode, 0, cbCode);
     DWORD cb = cbCode;
     LONG lStatus = key.QueryValue(LANG_VALUE, pszCode, &cb);
     if (lStatus != ERROR_SUCCESS) {
-        key.SetString(LANG_VALUE, DEFAULT_LANG);
+        char szDefault[LANG_CODE_SIZE];
+        MachineLangCode(szDefault, sizeof(szDefault));
+        key.SetString(LANG_VALUE, szDefault);
         memset(pszCode, 0, cbCode);
         cb = cbCode;
         lStatus = key.QueryValue(LANG_VALUE, pszCode, &cb);
@@ -127,4 +159,44 @@ void ToggleStartWithWindows()
     key.SetDword(STARTWIN_VALUE, (DWORD)g_bStartWithWindows);
     key.Close();
     SyncRunEntry(g_bStartWithWindows);
+}
+
+// The program a Run command starts exists: its path, quoted or not, names a file.
+static int RunCommandFindsProgram(const char* pszCommand)
+{
+    char szPath[RUN_COMMAND_SIZE];
+    const char* pszStart = pszCommand[0] == '"' ? pszCommand + 1 : pszCommand;
+    lstrcpynA(szPath, pszStart, sizeof(szPath));
+    char* pQuote = strchr(szPath, '"');
+    if (pszCommand[0] == '"' && pQuote)
+        *pQuote = '\0';
+    DWORD dwAttributes = GetFileAttributesA(szPath);
+    return szPath[0] != '\0' && dwAttributes != INVALID_FILE_ATTRIBUTES &&
+           !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int PrepareLogonStart()
+{
+    // The user's own choice, else the machine's default, as the agent's first start takes it.
+    int nStartWin = 0;
+    DWORD cb = sizeof(nStartWin);
+    RegKey user;
+    if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        user.QueryValue(STARTWIN_VALUE, &nStartWin, &cb) != ERROR_SUCCESS)
+        nStartWin = MachineStartWin();
+    user.Close();
+    if (nStartWin != 1)
+        return 0;
+    // A Run value that starts an agent already (this one, or a per-user installation's
+    // the user started last) stays: only a missing or dead one is filled in.
+    char szCommand[RUN_COMMAND_SIZE] = {};
+    RegKey run;
+    if (run.Open(HKEY_CURRENT_USER, RUN_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS) {
+        cb = sizeof(szCommand) - 1;
+        if (run.QueryValue(RUN_VALUE, szCommand, &cb) == ERROR_SUCCESS && RunCommandFindsProgram(szCommand))
+            return 0;
+    }
+    run.Close();
+    SyncRunEntry(1);
+    return 0;
 }

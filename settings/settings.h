@@ -2,13 +2,15 @@
 #pragma once
 #include "product.h"
 
-// Registry layout under HKEY_CURRENT_USER.
+// Registry layout under HKEY_CURRENT_USER; the per-machine package writes the machine's
+// defaults for "startwin" and "lang" under the same key in HKEY_LOCAL_MACHINE.
 #define AGENT_KEY PRODUCT_AGENT_KEY
 #define RUN_KEY PRODUCT_RUN_KEY
 #define RUN_VALUE PRODUCT_RUN_VALUE
 #define STARTWIN_VALUE PRODUCT_STARTWIN_VALUE
 #define LANG_VALUE PRODUCT_LANG_VALUE
 #define DEFAULT_LANG PRODUCT_DEFAULT_LANG
+#define LOGON_SWITCH PRODUCT_LOGON_SWITCH
 // Length of "\VELTRIX Q5.exe", cut from the executable's path to get its folder.
 constexpr int EXE_NAME_CUT = 15;
 
@@ -17,7 +19,13 @@ int InitAppDir();
 // Points g_szSettingIni at Setting.ini in the folder; 0 when the path was cut.
 int UseSettingIniIn(const char* pszFolder);
 // Reads the registry settings, aligns the Run entry and loads the language;
-// 1 when texts were loaded, 0 otherwise.
+// 1 when texts were loaded, 0 otherwise. A user without "startwin" or "lang" gets
+// the machine's value, else 1 and "de", stored as the user's from then on.
 int LoadSettings();
 // Flips autostart and stores it with the Run entry.
 void ToggleStartWithWindows();
+// The logon step of a per-machine install (Active Setup runs "VELTRIX Q5.exe /logon" and
+// waits for it): writes the user's Run value for this program when autostart is on (the
+// user's "startwin", else the machine's) and no Run value starts an existing program;
+// writes nothing else and starts nothing. Always 0, the exit code.
+int PrepareLogonStart();

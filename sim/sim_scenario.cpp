@@ -28,9 +28,28 @@ static const int NUMBER_TEXT_SIZE = 64;
 // sockaddr_in family of the address record (winsock is not pulled in for one number).
 static const short SIM_AF_INET = 2;
 
+// Set once the scenario beside the DLL proved unwritable and was copied to the temporary folder.
+static char s_szMovedScenario[MAX_PATH];
+
 int SimScenarioPath(char* pszOut, int cbOut)
 {
+    if (s_szMovedScenario[0]) {
+        lstrcpynA(pszOut, s_szMovedScenario, cbOut);
+        return lstrlenA(s_szMovedScenario) < cbOut;
+    }
     return SimPathFromEnv(SIM_SCENARIO_ENV, SIM_SCENARIO_FILE, pszOut, cbOut);
+}
+
+int MoveSimScenarioToTemp()
+{
+    char szFrom[MAX_PATH], szTo[MAX_PATH];
+    if (s_szMovedScenario[0] || !SimScenarioPath(szFrom, sizeof(szFrom)) ||
+        !SimPathInTemp(SIM_SCENARIO_FILE, szTo, sizeof(szTo)))
+        return 0;
+    // A missing scenario is the default world: the copy may fail, the new file then starts empty.
+    CopyFileA(szFrom, szTo, FALSE);
+    lstrcpynA(s_szMovedScenario, szTo, sizeof(s_szMovedScenario));
+    return 1;
 }
 
 // Texts longer than the buffer are cut to fit; returns the length read.

@@ -8,6 +8,9 @@
 
 // Path of the scenario file now in force.
 int SimScenarioPath(char* pszOut, int cbOut);
+// Copies the scenario to the user's temporary folder and uses that copy from then on
+// (the stand-in's folder cannot be written); 1 when it moved.
+int MoveSimScenarioToTemp();
 // Reads the scenario into g_simWorld (defaults for whatever is missing or malformed)
 // and sets computerName and the address record from it. Caller holds the lock.
 void LoadSimWorld();

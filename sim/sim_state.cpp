@@ -51,6 +51,16 @@ int SimPathBesideDll(const char* pszFile, char* pszOut, int cbOut)
     return nOut > 0 && nOut < cbOut;
 }
 
+int SimPathInTemp(const char* pszFile, char* pszOut, int cbOut)
+{
+    char szTemp[MAX_PATH];
+    DWORD nLen = GetTempPathA(sizeof(szTemp), szTemp);
+    if (nLen == 0 || nLen >= sizeof(szTemp))
+        return 0;
+    int nOut = snprintf(pszOut, cbOut, "%s%s", szTemp, pszFile);
+    return nOut > 0 && nOut < cbOut;
+}
+
 int SimPathFromEnv(const char* pszVar, const char* pszDefaultFile, char* pszOut, int cbOut)
 {
     // An overlong value is ignored rather than cut: a cut path names some other file.

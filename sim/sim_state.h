@@ -58,5 +58,7 @@ void SimLock();
 void SimUnlock();
 // Folder of this DLL plus a file name, into pszOut; 1 when it fits.
 int SimPathBesideDll(const char* pszFile, char* pszOut, int cbOut);
+// A file in the user's temporary folder, into pszOut; 1 when it fits.
+int SimPathInTemp(const char* pszFile, char* pszOut, int cbOut);
 // Value of an environment variable if set and it fits, else the file beside the DLL.
 int SimPathFromEnv(const char* pszVar, const char* pszDefaultFile, char* pszOut, int cbOut);

@@ -76,14 +76,16 @@ static int MatchSimDevice(unsigned int dwServerId, unsigned int dwDeviceId)
     return i;
 }
 
-// Puts a new status and holder into one server and the file, undoing it if the file refuses.
+// Puts a new status and holder into one server and the file, undoing it if the file
+// refuses. A scenario beside the DLL that cannot be written (a program folder under
+// Program Files, for a standard user) moves to the user's temporary folder first.
 static int ChangeSimDevice(int nServer, int nStatus, const char* pszHolder)
 {
     SimServer before = g_simWorld.servers[nServer];
     SimServer* pServer = &g_simWorld.servers[nServer];
     pServer->nStatus = nStatus;
     lstrcpynA(pServer->szHolder, pszHolder, sizeof(pServer->szHolder));
-    if (!SaveSimDeviceState(nServer)) {
+    if (!SaveSimDeviceState(nServer) && !(MoveSimScenarioToTemp() && SaveSimDeviceState(nServer))) {
         *pServer = before;
         return SIM_ERR_WRITE;
     }

@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # Packaging checks (run by ctest under the test prefix's Wine environment):
 #   tests/e2e/test_packaging.sh <dist folder> <version> <setup made by the build>
-# - the build's own setup carries no signature;
+#                               <MSI made by the build> <msi_actions.dll>
+# - the build's own setup and MSI carry no signature;
 # - with SIGN_PFX/SIGN_PASS (a throwaway self-signed certificate made here) the programs,
 #   the uninstaller and the setup verify against that certificate;
 # - with WUSB_DIR, the vendor's wusb.dll and its companion DLLs go in, the stand-in's
-#   scenario does not, and the uninstaller removes the companion again.
+#   scenario does not, and the uninstaller removes the companion again; the same for the MSI
+#   (signed, the companion in its file table, the stand-in's files not).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-DIST="$1"; VERSION="$2"; BUILT_SETUP="$3"
+DIST="$1"; VERSION="$2"; BUILT_SETUP="$3"; BUILT_MSI="$4"; ACTIONS_DLL="$5"
 WORK="$(mktemp -d /tmp/q5-packaging.XXXXXX)"
 trap 'rm -rf "$WORK"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 verify() { osslsigncode verify -CAfile "$WORK/cert.pem" -in "$1" >"$WORK/verify.log" 2>&1; }
 
 verify "$BUILT_SETUP" && fail "the build's setup is signed without SIGN_PFX"
+verify "$BUILT_MSI" && fail "the build's MSI is signed without SIGN_PFX"
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$WORK/key.pem" -out "$WORK/cert.pem" -days 2 \
     -subj "/CN=VELTRIX Q5 test signing" 2>/dev/null
@@ -41,4 +44,12 @@ wine "$(winepath -w "$INST/uninstall.exe")" /S "_?=$(winepath -w "$INST")" >/dev
     || fail "uninstall exit $?"
 rm -f "$INST/uninstall.exe"
 [ -z "$(ls -A "$INST")" ] || fail "left after uninstall: $(ls -A "$INST")"
-echo "signatures verified; vendor library and companion packaged and removed"
+
+SIGN_PFX="$WORK/cert.pfx" SIGN_PASS=throwaway WUSB_DIR="$WORK/vendor" \
+    "$ROOT/packaging/make_msi.sh" "$DIST" "$WORK/msi-out" "$VERSION" "$ACTIONS_DLL" >/dev/null
+MSI="$WORK/msi-out/VELTRIX-Q5-$VERSION-x64.msi"
+verify "$MSI" || fail "MSI signature: $(cat "$WORK/verify.log")"
+FILES="$(msiinfo export "$MSI" File | cut -f3)"
+grep -qx wusbcomp.dll <<<"$FILES" || fail "companion DLL not in the MSI"
+grep -qx wusb_sim.ini <<<"$FILES" && fail "stand-in scenario in the MSI with the vendor's library"
+echo "signatures verified; vendor library and companion packaged (setup and MSI) and removed"

@@ -196,3 +196,117 @@ TEST(InitAppDirShortPath, ShortPathsLeaveDirEmpty)
     SetEnvironmentVariableA("SETTINGS_CHILD", nullptr);
     RemoveDirectoryA("C:\\vq5");
 }
+
+// ---- Defaults from the machine (written by the per-machine package) --------------
+namespace {
+
+// The machine's agent key with the given values ("" lang: none), gone again at the end.
+class MachineDefaults {
+public:
+    MachineDefaults(const char* pszLang, const DWORD* pdwStartWin)
+    {
+        Clear();
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
+                            nullptr) != ERROR_SUCCESS)
+            return;
+        if (pszLang[0])
+            RegSetValueExA(hKey, LANG_VALUE, 0, REG_SZ, (const BYTE*)pszLang, (DWORD)strlen(pszLang) + 1);
+        if (pdwStartWin)
+            RegSetValueExA(hKey, STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)pdwStartWin, sizeof(DWORD));
+        RegCloseKey(hKey);
+    }
+    ~MachineDefaults() { Clear(); }
+private:
+    static void Clear()
+    {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AGENT_KEY);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY);
+    }
+};
+
+std::string UserLang()
+{
+    std::string value;
+    RegReadString(AGENT_KEY, LANG_VALUE, &value);
+    return value;
+}
+
+DWORD UserStartWin()
+{
+    DWORD dw = 99;
+    RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw);
+    return dw;
+}
+
+}  // namespace
+
+TEST_F(Settings, FirstStartTakesTheMachineDefaults)
+{
+    const DWORD dwOff = 0;
+    MachineDefaults machine("fr", &dwOff);
+    LoadSettings();
+    EXPECT_EQ(UserLang(), "fr");
+    EXPECT_EQ(UserStartWin(), 0u);
+    EXPECT_EQ(g_bStartWithWindows, 0);
+    EXPECT_EQ(RunValue(), "");
+}
+
+TEST_F(Settings, UsersOwnChoiceWinsOverTheMachine)
+{
+    const DWORD dwOff = 0;
+    MachineDefaults machine("fr", &dwOff);
+    RawSetDword(STARTWIN_VALUE, 1);
+    RawSet(AGENT_KEY, LANG_VALUE, REG_SZ, "en", 3);
+    LoadSettings();
+    EXPECT_EQ(UserLang(), "en");
+    EXPECT_EQ(UserStartWin(), 1u);
+    EXPECT_EQ(RunValue(), QuotedExePath());
+}
+
+TEST_F(Settings, MachineKeyWithoutValuesGivesTheBuiltInDefaults)
+{
+    MachineDefaults machine("", nullptr);
+    LoadSettings();
+    EXPECT_EQ(UserLang(), DEFAULT_LANG);
+    EXPECT_EQ(UserStartWin(), 1u);
+    EXPECT_EQ(RunValue(), QuotedExePath());
+}
+
+// What Active Setup runs at a user's logon: the Run value, and nothing else.
+TEST_F(Settings, LogonStepWritesTheRunValueOnlyWhenAutostartIsOn)
+{
+    const DWORD dwOn = 1, dwOff = 0;
+    const std::string otherAgent = "\"" + ExePath() + "\"";   // a program that exists
+    const std::string deadAgent = "\"C:\\Gone\\VELTRIX Q5.exe\"";
+    struct Row {
+        const char* pszCase;
+        const DWORD* pdwMachine;   // the machine's startwin
+        const DWORD* pdwUser;      // the user's own, or none
+        std::string runBefore;     // "" none
+        std::string runAfter;
+    };
+    const Row rows[] = {
+        {"machine on, no choice", &dwOn, nullptr, "", QuotedExePath()},
+        {"no machine value", nullptr, nullptr, "", QuotedExePath()},
+        {"machine off", &dwOff, nullptr, "", ""},
+        {"user turned it off", &dwOn, &dwOff, "", ""},
+        {"user turned it on", &dwOff, &dwOn, "", QuotedExePath()},
+        {"another agent starts already", &dwOn, nullptr, otherAgent, otherAgent},
+        {"a dead Run value", &dwOn, nullptr, deadAgent, QuotedExePath()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pszCase);
+        RegistrySandbox clean;
+        MachineDefaults machine("it", row.pdwMachine);
+        if (row.pdwUser)
+            RawSetDword(STARTWIN_VALUE, *row.pdwUser);
+        if (!row.runBefore.empty())
+            RawSet(RUN_KEY, RUN_VALUE, REG_SZ, row.runBefore.c_str(), (DWORD)row.runBefore.size() + 1);
+        EXPECT_EQ(PrepareLogonStart(), 0);
+        EXPECT_EQ(RunValue(), row.runAfter);
+        // The user's first start still decides "lang" and "startwin".
+        EXPECT_EQ(UserLang(), "");
+        EXPECT_EQ(UserStartWin(), row.pdwUser ? *row.pdwUser : 99u);
+    }
+}

@@ -462,6 +462,83 @@ TEST_F(SimTest, ScenarioAndJournalDefaultToFilesBesideTheDll)
     EXPECT_EQ(ReadFileText(m_journal), "");
 }
 
+// Points TMP and TEMP at a folder of the test while it lives.
+class TempFolderOverride {
+public:
+    explicit TempFolderOverride(const std::string& folder)
+    {
+        GetEnvironmentVariableA("TMP", m_szTmp, sizeof(m_szTmp));
+        GetEnvironmentVariableA("TEMP", m_szTemp, sizeof(m_szTemp));
+        CreateDirectoryA(folder.c_str(), nullptr);
+        SetEnvironmentVariableA("TMP", folder.c_str());
+        SetEnvironmentVariableA("TEMP", folder.c_str());
+    }
+    ~TempFolderOverride()
+    {
+        SetEnvironmentVariableA("TMP", m_szTmp[0] ? m_szTmp : nullptr);
+        SetEnvironmentVariableA("TEMP", m_szTemp[0] ? m_szTemp : nullptr);
+    }
+private:
+    char m_szTmp[MAX_PATH] = {}, m_szTemp[MAX_PATH] = {};
+};
+
+// A program folder the user cannot write (Program Files): the journal goes to the
+// user's temporary folder instead. A folder named like the journal stands for it.
+TEST_F(SimTest, JournalGoesToTheTemporaryFolderWhereTheDllsFolderCannotBeWritten)
+{
+    Unbind();
+    m_dir.Write("prog\\wusb_sim.ini", "[server]\r\nbitrate=4321\r\n");
+    const std::string folder = m_dir.Path() + "\\prog";
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\wusb_journal.log").c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(SimDllPath().c_str(), (folder + "\\wusb.dll").c_str(), FALSE));
+    const std::string temp = m_dir.Path() + "\\temp";
+    {
+        TempFolderOverride tempFolder(temp);
+        SetEnvironmentVariableA("WUSB_SIM_SCENARIO", nullptr);
+        SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
+        if (Bind(folder + "\\wusb.dll")) {
+            EXPECT_EQ(pfnGetPerformanceResult(SERVER_ID_192_168_1_10), 4321);
+        }
+        Unbind();
+    }
+    std::string text = ReadFileText(temp + "\\wusb_journal.log");
+    EXPECT_NE(text.find(" WUSBGetPerformanceResult(167880896) = 4321\r\n"), std::string::npos) << text;
+    RemoveDirectoryA((folder + "\\wusb_journal.log").c_str());
+}
+
+// A scenario that cannot be written moves to the temporary folder at the first attach,
+// which then succeeds and is remembered there.
+TEST_F(SimTest, AnUnwritableScenarioMovesToTheTemporaryFolder)
+{
+    const std::string temp = m_dir.Path() + "\\temp2";
+    TempFolderOverride tempFolder(temp);
+    UseScenario(m_dir.Path() + "\\no such folder\\scenario.ini");
+    EXPECT_EQ(pfnImport(SERVER_ID_192_168_1_10, 1), 0);
+    char szStatus[16] = "";
+    GetPrivateProfileStringA("server", "status", "", szStatus, sizeof(szStatus), (temp + "\\wusb_sim.ini").c_str());
+    EXPECT_STREQ(szStatus, "3");
+    EXPECT_EQ(ListedServer()->nStatus, WUSB_STATUS_IN_USE);
+}
+
+// Several boxes: listed in the order the scenario gives, each attached by its own id.
+TEST_F(SimTest, SeveralServersAreListedInTheScenariosOrder)
+{
+    const unsigned int kSecondId = 0x1401A8C0;   // 192.168.1.20
+    WriteScenario("[library]\r\norder=2,1\r\n[server2]\r\naddress=192.168.1.20\r\ndevice_id=2\r\nbitrate=77\r\n");
+    ListedServer();
+    ASSERT_EQ(m_nListed, 2);
+    EXPECT_EQ(*(const unsigned int*)m_servers[0].pAddress->abAddr, kSecondId);
+    EXPECT_EQ(*(const unsigned int*)m_servers[1].pAddress->abAddr, (unsigned int)SERVER_ID_192_168_1_10);
+    EXPECT_EQ(pfnGetPerformanceResult(kSecondId), 77);
+    EXPECT_NE(pfnImport(kSecondId, 1), 0) << "device 1 is the other box's";
+    EXPECT_EQ(pfnImport(kSecondId, 2), 0);
+    EXPECT_EQ(ScenarioValue("server2", "status"), "3");
+    EXPECT_EQ(ScenarioValue("server", "status"), "<missing>");
+    EditScenario("[library]\r\norder=1\r\n[server2]\r\npresent=0\r\n");
+    ListedServer();
+    EXPECT_EQ(m_nListed, 1);
+}
+
 TEST_F(SimTest, CallsFromTwoThreadsGiveWholeLines)
 {
     const int kCallsPerThread = 40;

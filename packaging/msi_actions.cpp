@@ -1,0 +1,552 @@
+// Custom actions of the per-machine package (packaging/veltrix-q5.wxs), one DLL in its
+// Binary table. wixl has neither IniFile nor CloseApplication, and Windows Installer
+// compares only three fields of a version: what it lacks is done here.
+//   CheckInstall  immediate, first: refuses a newer installed version and bad
+//                 properties; works out Setting.ini and the machine's values
+//   EndAgent      immediate, before InstallValidate: ends this session's agent of the
+//                 installed folder with its Exit command, or fails the install
+//   WriteSettings deferred, after InstallFiles: writes Setting.ini as CheckInstall found it
+//   KeepUserRun   immediate, after InstallFinalize: gives the installing user back a Run
+//                 value the removal of an earlier version took (Wine's upgrades)
+//   ForgetUser    immediate, on uninstall: removes the installing user's Run value for it
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "product.h"
+#include "agent/device_filter.h"
+#include "agent/wusb/wusb_record.h"
+
+#define CA_EXPORT extern "C" __declspec(dllexport) UINT __stdcall
+
+namespace {
+
+// Longest device list the agent reads from Setting.ini.
+constexpr int MAX_DEVICES = MAX_DEVICE_TYPES;
+// Separates the parts of WriteSettings' data (a byte no Setting.ini holds).
+constexpr char DATA_SEPARATOR = '\x01';
+constexpr const char* SETTINGS_FILE = "Setting.ini";
+// The properties an administrator passes, and the Setting.ini keys they set.
+struct IniProperty {
+    const char* pszProperty;
+    const char* pszSection;
+    const char* pszKey;
+};
+const IniProperty kIniProperties[] = {
+    {"SERVER", "server", "address"},
+    {"BITRATE", "system", "bitrate"},
+    {"TRANSFERSIZE", "system", "transfersize"},
+};
+
+std::string Property(MSIHANDLE hInstall, const char* pszName)
+{
+    DWORD cch = 0;
+    char szEmpty[1] = "";
+    if (MsiGetPropertyA(hInstall, pszName, szEmpty, &cch) != ERROR_MORE_DATA)
+        return "";
+    std::vector<char> buf(cch + 1);
+    cch = (DWORD)buf.size();
+    if (MsiGetPropertyA(hInstall, pszName, buf.data(), &cch) != ERROR_SUCCESS)
+        return "";
+    return std::string(buf.data(), cch);
+}
+
+// One line in the installer's log ("VELTRIX Q5: ...").
+void Log(MSIHANDLE hInstall, const char* pszFormat, ...)
+{
+    char szText[1024];
+    int nHead = snprintf(szText, sizeof(szText), "%s: ", PRODUCT_NAME);
+    va_list args;
+    va_start(args, pszFormat);
+    vsnprintf(szText + nHead, sizeof(szText) - nHead, pszFormat, args);
+    va_end(args);
+    PMSIHANDLE hRecord = MsiCreateRecord(0);
+    MsiRecordSetStringA(hRecord, 0, szText);
+    MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, hRecord);
+}
+
+// Logs why the installation stops and, with a user interface, shows it; the install
+// then ends with 1603 (ERROR_INSTALL_FAILURE) and nothing changed.
+UINT Refuse(MSIHANDLE hInstall, const std::string& reason)
+{
+    Log(hInstall, "%s", reason.c_str());
+    // UILevel 2 is /qn: the log is the only reader.
+    if (atoi(Property(hInstall, "UILevel").c_str()) > 2) {
+        PMSIHANDLE hRecord = MsiCreateRecord(0);
+        MsiRecordSetStringA(hRecord, 0, (std::string(PRODUCT_NAME) + ": " + reason).c_str());
+        MsiProcessMessage(hInstall, INSTALLMESSAGE(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR), hRecord);
+    }
+    return ERROR_INSTALL_FAILURE;
+}
+
+// ---- Versions -------------------------------------------------------------------
+// "a.b.c.d" as four numbers (missing fields 0).
+std::vector<unsigned long> VersionFields(const std::string& version)
+{
+    std::vector<unsigned long> fields(4, 0);
+    const char* p = version.c_str();
+    for (int i = 0; i < 4 && *p; i++) {
+        fields[i] = strtoul(p, const_cast<char**>(&p), 10);
+        if (*p == '.')
+            p++;
+    }
+    return fields;
+}
+
+// The related product (same UpgradeCode) of a higher version, all four fields compared;
+// "" when none. Its version in *pVersion.
+std::string NewerInstalled(MSIHANDLE hInstall, std::string* pVersion)
+{
+    const std::string upgradeCode = Property(hInstall, "UpgradeCode");
+    const std::string ownCode = Property(hInstall, "ProductCode");
+    const std::vector<unsigned long> own = VersionFields(Property(hInstall, "ProductVersion"));
+    char szCode[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(upgradeCode.c_str(), 0, i, szCode) == ERROR_SUCCESS; i++) {
+        if (lstrcmpiA(szCode, ownCode.c_str()) == 0)
+            continue;
+        char szVersion[64] = {};
+        DWORD cch = sizeof(szVersion);
+        if (MsiGetProductInfoA(szCode, INSTALLPROPERTY_VERSIONSTRING, szVersion, &cch) != ERROR_SUCCESS)
+            continue;
+        if (VersionFields(szVersion) > own) {
+            *pVersion = szVersion;
+            return szCode;
+        }
+    }
+    return "";
+}
+
+// ---- Properties -----------------------------------------------------------------
+bool IsHex(const char* p, int n)
+{
+    for (int i = 0; i < n; i++)
+        if (!isxdigit((unsigned char)p[i]))
+            return false;
+    return true;
+}
+
+// "VID_hhhh&PID_hhhh", the form Setting.ini's [device] list takes.
+bool IsDeviceId(const std::string& id)
+{
+    return id.size() == 17 && _strnicmp(id.c_str(), "VID_", 4) == 0 && IsHex(id.c_str() + 4, 4) &&
+           _strnicmp(id.c_str() + 8, "&PID_", 5) == 0 && IsHex(id.c_str() + 13, 4);
+}
+
+bool IsWholeNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// An address the agent takes for a box of Setting.ini's [server], by the agent's own reading.
+bool IsIpv4(const std::string& text)
+{
+    unsigned char abAddr[4];
+    return ParseServerAddress(text.c_str(), abAddr) != 0;
+}
+
+std::vector<std::string> Split(const std::string& text, char cSeparator)
+{
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i <= text.size()) {
+        size_t nEnd = text.find(cSeparator, i);
+        if (nEnd == std::string::npos)
+            nEnd = text.size();
+        std::string part = text.substr(i, nEnd - i);
+        size_t nFirst = part.find_first_not_of(' ');
+        size_t nLast = part.find_last_not_of(' ');
+        parts.push_back(nFirst == std::string::npos ? "" : part.substr(nFirst, nLast - nFirst + 1));
+        i = nEnd + 1;
+    }
+    return parts;
+}
+
+// The device types of DEVICES, or the reason they are refused.
+bool ParseDevices(const std::string& devices, std::vector<std::string>* pIds, std::string* pReason)
+{
+    for (const std::string& id : Split(devices, ';')) {
+        if (id.empty())
+            continue;   // "a;b;" is a list of two
+        if (!IsDeviceId(id)) {
+            *pReason = "DEVICES entry \"" + id + "\" is not VID_hhhh&PID_hhhh (hexadecimal)";
+            return false;
+        }
+        std::string upper = id;   // Setting.ini's spelling: "VID_3A7C&PID_0105"
+        for (char& c : upper)
+            c = (char)toupper((unsigned char)c);
+        pIds->push_back(upper);
+    }
+    if (pIds->empty()) {
+        *pReason = "DEVICES names no device";
+        return false;
+    }
+    if ((int)pIds->size() > MAX_DEVICES) {
+        *pReason = "DEVICES lists " + std::to_string(pIds->size()) + " devices; the agent reads at most " +
+                   std::to_string(MAX_DEVICES);
+        return false;
+    }
+    return true;
+}
+
+// "" when every property passed is well formed, else why not.
+std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDeviceIds)
+{
+    std::string reason;
+    const std::string devices = Property(hInstall, "DEVICES");
+    if (!devices.empty() && !ParseDevices(devices, pDeviceIds, &reason))
+        return reason;
+    const std::string server = Property(hInstall, "SERVER");
+    if (!server.empty() && !IsIpv4(server))
+        return "SERVER \"" + server + "\" is not an IPv4 address a.b.c.d";
+    for (const char* pszName : {"BITRATE", "TRANSFERSIZE"}) {
+        const std::string value = Property(hInstall, pszName);
+        if (!value.empty() && !IsWholeNumber(value))
+            return std::string(pszName) + " \"" + value + "\" is not a whole number";
+    }
+    const std::string language = Property(hInstall, "LANGUAGE");
+    const std::string shipped = Property(hInstall, "SHIPPED_LANGUAGES");
+    if (!language.empty()) {
+        bool bShipped = false;
+        for (const std::string& code : Split(shipped, ';'))
+            bShipped = bShipped || code == language;
+        if (!bShipped)
+            return "LANGUAGE \"" + language + "\" is not one of the shipped languages (" + shipped + ")";
+    }
+    const std::string autostart = Property(hInstall, "AUTOSTART");
+    if (!autostart.empty() && autostart != "0" && autostart != "1")
+        return "AUTOSTART \"" + autostart + "\" is neither 1 nor 0";
+    return "";
+}
+
+// ---- Files and registry ---------------------------------------------------------
+// The installation folder with its trailing backslash: INSTALLDIR once costed (or given
+// on the command line), else where the package puts it.
+std::string InstallFolder(MSIHANDLE hInstall)
+{
+    std::string folder = Property(hInstall, "INSTALLDIR");
+    if (folder.empty())
+        folder = Property(hInstall, "ProgramFiles64Folder") + PRODUCT_NAME + "\\";
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* pContent)
+{
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    char buf[4096];
+    DWORD nRead = 0;
+    pContent->clear();
+    while (ReadFile(hFile, buf, sizeof(buf), &nRead, nullptr) && nRead > 0)
+        pContent->append(buf, nRead);
+    CloseHandle(hFile);
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& content)
+{
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD nWritten = 0;
+    bool bOk = WriteFile(hFile, content.data(), (DWORD)content.size(), &nWritten, nullptr) &&
+               nWritten == content.size();
+    return CloseHandle(hFile) && bOk;
+}
+
+// A string or DWORD value (as text) of the machine's agent key; false when absent.
+bool ReadMachineValue(const char* pszName, std::string* pValue)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &hKey) !=
+        ERROR_SUCCESS)
+        return false;
+    char szData[256] = {};
+    DWORD cb = sizeof(szData) - 1, dwType = 0;
+    LONG lStatus = RegQueryValueExA(hKey, pszName, nullptr, &dwType, (BYTE*)szData, &cb);
+    RegCloseKey(hKey);
+    if (lStatus != ERROR_SUCCESS)
+        return false;
+    if (dwType == REG_DWORD)
+        *pValue = std::to_string(*(DWORD*)szData);
+    else
+        *pValue = szData;
+    return true;
+}
+
+// The user's Run value when it starts the agent of this folder (quoted or not, long or
+// short path), else "".
+std::string RunValueOfFolder(const std::string& folder)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return "";
+    char szValue[MAX_PATH * 2] = {};
+    DWORD cb = sizeof(szValue) - 1;
+    LONG lStatus = RegQueryValueExA(hKey, PRODUCT_RUN_VALUE, nullptr, nullptr, (BYTE*)szValue, &cb);
+    RegCloseKey(hKey);
+    if (lStatus != ERROR_SUCCESS)
+        return "";
+    char szShort[MAX_PATH] = {};
+    GetShortPathNameA(folder.c_str(), szShort, sizeof(szShort));
+    for (const std::string& dir : {folder, std::string(szShort)}) {
+        if (dir.empty())
+            continue;
+        const std::string exe = dir + PRODUCT_EXE;
+        if (lstrcmpiA(szValue, exe.c_str()) == 0 || lstrcmpiA(szValue, ("\"" + exe + "\"").c_str()) == 0)
+            return szValue;
+    }
+    return "";
+}
+
+// ---- Ending the agent -----------------------------------------------------------
+struct AgentSearch {
+    std::string folder;   // long path, with its trailing backslash
+    std::vector<HWND> windows;
+};
+
+// The folder of a process's program, long form, with its trailing backslash.
+std::string ProcessFolder(DWORD dwPid)
+{
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
+    if (!hProcess)
+        return "";
+    char szImage[MAX_PATH] = {};
+    DWORD cch = sizeof(szImage);
+    BOOL bOk = QueryFullProcessImageNameA(hProcess, 0, szImage, &cch);
+    CloseHandle(hProcess);
+    if (!bOk)
+        return "";
+    char szLong[MAX_PATH] = {};
+    if (GetLongPathNameA(szImage, szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
+        lstrcpynA(szImage, szLong, sizeof(szImage));
+    char* pSlash = strrchr(szImage, '\\');
+    if (!pSlash)
+        return "";
+    pSlash[1] = '\0';
+    return szImage;
+}
+
+BOOL CALLBACK CollectAgent(HWND hWnd, LPARAM lParam)
+{
+    AgentSearch* pSearch = reinterpret_cast<AgentSearch*>(lParam);
+    char szClass[64] = {};
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (strcmp(szClass, PRODUCT_WINDOW_CLASS) != 0)
+        return TRUE;
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    if (lstrcmpiA(ProcessFolder(dwPid).c_str(), pSearch->folder.c_str()) == 0)
+        pSearch->windows.push_back(hWnd);
+    return TRUE;
+}
+
+// ---- WriteSettings' data --------------------------------------------------------
+// folder SEP previous-exists(0/1) SEP key=value lines SEP previous Setting.ini
+struct SettingsPlan {
+    std::string folder;
+    bool bHavePrevious = false;
+    std::string previous;
+    std::vector<std::string> lines;   // "section|key|value", or "device|id|VID_..."
+};
+
+std::string EncodePlan(const SettingsPlan& plan)
+{
+    std::string data = plan.folder + DATA_SEPARATOR + (plan.bHavePrevious ? "1" : "0") + DATA_SEPARATOR;
+    for (const std::string& line : plan.lines)
+        data += line + "\n";
+    return data + DATA_SEPARATOR + plan.previous;
+}
+
+bool DecodePlan(const std::string& data, SettingsPlan* pPlan)
+{
+    size_t n1 = data.find(DATA_SEPARATOR);
+    size_t n2 = n1 == std::string::npos ? n1 : data.find(DATA_SEPARATOR, n1 + 1);
+    size_t n3 = n2 == std::string::npos ? n2 : data.find(DATA_SEPARATOR, n2 + 1);
+    if (n3 == std::string::npos)
+        return false;
+    pPlan->folder = data.substr(0, n1);
+    pPlan->bHavePrevious = data.substr(n1 + 1, n2 - n1 - 1) == "1";
+    for (const std::string& line : Split(data.substr(n2 + 1, n3 - n2 - 1), '\n'))
+        if (!line.empty())
+            pPlan->lines.push_back(line);
+    pPlan->previous = data.substr(n3 + 1);
+    return !pPlan->folder.empty();
+}
+
+}  // namespace
+
+// Refuses what must not be installed, before anything is costed or changed: a newer
+// version already here (all four fields compared), and a malformed property. Then
+// plans Setting.ini (the installed one kept, the properties passed applied) and the
+// machine's "lang" and "startwin" (passed, else kept, else the built-in defaults).
+CA_EXPORT CheckInstall(MSIHANDLE hInstall)
+{
+    std::string newerVersion;
+    const std::string newerCode = NewerInstalled(hInstall, &newerVersion);
+    if (!newerCode.empty())
+        return Refuse(hInstall, std::string(PRODUCT_NAME) + " " + newerVersion + " (" + newerCode +
+                                    ") is installed, newer than this package's " +
+                                    Property(hInstall, "ProductVersion") +
+                                    ": nothing was changed. To go back, uninstall it first.");
+
+    std::vector<std::string> deviceIds;
+    const std::string reason = CheckProperties(hInstall, &deviceIds);
+    if (!reason.empty())
+        return Refuse(hInstall, reason + ": nothing was installed.");
+
+    SettingsPlan plan;
+    plan.folder = InstallFolder(hInstall);
+    plan.bHavePrevious = ReadWholeFile(plan.folder + SETTINGS_FILE, &plan.previous);
+    if (plan.bHavePrevious)
+        Log(hInstall, "keeping %s%s, with the properties passed applied", plan.folder.c_str(), SETTINGS_FILE);
+    for (const std::string& id : deviceIds)
+        plan.lines.push_back("device|id|" + id);
+    for (const IniProperty& p : kIniProperties) {
+        const std::string value = Property(hInstall, p.pszProperty);
+        if (!value.empty())
+            plan.lines.push_back(std::string(p.pszSection) + "|" + p.pszKey + "|" + value);
+    }
+    MsiSetPropertyA(hInstall, "WriteSettings", EncodePlan(plan).c_str());
+
+    // The machine's defaults for each user's first start.
+    std::string lang = Property(hInstall, "LANGUAGE");
+    std::string startwin = Property(hInstall, "AUTOSTART");
+    if (lang.empty() && !ReadMachineValue(PRODUCT_LANG_VALUE, &lang))
+        lang = PRODUCT_DEFAULT_LANG;
+    if (startwin.empty() && !ReadMachineValue(PRODUCT_STARTWIN_VALUE, &startwin))
+        startwin = "1";
+    MsiSetPropertyA(hInstall, "MACHINE_LANG", lang.c_str());
+    MsiSetPropertyA(hInstall, "MACHINE_STARTWIN", startwin.c_str());
+    Log(hInstall, "machine defaults: %s=%s, %s=%s", PRODUCT_LANG_VALUE, lang.c_str(), PRODUCT_STARTWIN_VALUE,
+        startwin.c_str());
+
+    // The installing user's autostart, should removing an earlier version take it.
+    MsiSetPropertyA(hInstall, "USER_RUN_VALUE", RunValueOfFolder(plan.folder).c_str());
+    return ERROR_SUCCESS;
+}
+
+// Ends the agent of this session that runs from the installed folder the way its Exit
+// command ends it (device detached, library closed), before any file is replaced or
+// removed. One that does not end in time fails the install, which then changes nothing.
+// Agents of other sessions are out of reach here: Windows Installer's files-in-use
+// handling (replace at restart) takes care of their files.
+CA_EXPORT EndAgent(MSIHANDLE hInstall)
+{
+    AgentSearch search;
+    search.folder = InstallFolder(hInstall);
+    char szLong[MAX_PATH] = {};
+    if (GetLongPathNameA(search.folder.c_str(), szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
+        search.folder = szLong;
+    EnumWindows(CollectAgent, reinterpret_cast<LPARAM>(&search));
+    for (HWND hWnd : search.windows) {
+        DWORD dwPid = 0;
+        GetWindowThreadProcessId(hWnd, &dwPid);
+        HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
+        Log(hInstall, "ending the agent (process %lu) with its Exit command", dwPid);
+        PostMessageA(hWnd, WM_COMMAND, PRODUCT_EXIT_COMMAND, 0);
+        bool bEnded = hProcess && WaitForSingleObject(hProcess, PRODUCT_AGENT_EXIT_TIMEOUT_MS) == WAIT_OBJECT_0;
+        if (hProcess)
+            CloseHandle(hProcess);
+        if (!bEnded) {
+            char szReason[160];
+            snprintf(szReason, sizeof(szReason),
+                     "the agent (process %lu) did not end within %d s: nothing was changed", dwPid,
+                     PRODUCT_AGENT_EXIT_TIMEOUT_MS / 1000);
+            return Refuse(hInstall, szReason);
+        }
+        Log(hInstall, "the agent (process %lu) has ended", dwPid);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Writes Setting.ini as CheckInstall planned it: the one found before the installation
+// (an earlier install's, or an administrator's edit) in place of the shipped one, then
+// each property passed written into it.
+CA_EXPORT WriteSettings(MSIHANDLE hInstall)
+{
+    SettingsPlan plan;
+    if (!DecodePlan(Property(hInstall, "CustomActionData"), &plan))
+        return Refuse(hInstall, "WriteSettings was given no plan");
+    const std::string path = plan.folder + SETTINGS_FILE;
+    if (plan.bHavePrevious && !WriteWholeFile(path, plan.previous))
+        return Refuse(hInstall, "could not write " + path);
+
+    std::vector<std::string> deviceIds;
+    bool bServerSet = false;
+    for (const std::string& line : plan.lines) {
+        std::vector<std::string> parts = Split(line, '|');
+        if (parts.size() != 3)
+            continue;
+        if (parts[0] == "device")
+            deviceIds.push_back(parts[2]);
+        else if (!WritePrivateProfileStringA(parts[0].c_str(), parts[1].c_str(), parts[2].c_str(), path.c_str()))
+            return Refuse(hInstall, "could not write " + path);
+        bServerSet = bServerSet || parts[0] == "server";
+    }
+    // Absent SERVER: the first server listed, as an empty address says.
+    char szAddress[64];
+    GetPrivateProfileStringA("server", "address", "\x01", szAddress, sizeof(szAddress), path.c_str());
+    if (!bServerSet && strcmp(szAddress, "\x01") == 0)
+        WritePrivateProfileStringA("server", "address", "", path.c_str());
+    if (!deviceIds.empty()) {
+        int nOld = GetPrivateProfileIntA("device", "idnum", 0, path.c_str());
+        WritePrivateProfileStringA("device", "idnum", std::to_string(deviceIds.size()).c_str(), path.c_str());
+        for (size_t i = 0; i < deviceIds.size(); i++)
+            WritePrivateProfileStringA("device", ("id" + std::to_string(i)).c_str(), deviceIds[i].c_str(),
+                                       path.c_str());
+        for (int i = (int)deviceIds.size(); i < nOld && i < MAX_DEVICES; i++)
+            WritePrivateProfileStringA("device", ("id" + std::to_string(i)).c_str(), nullptr, path.c_str());
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());   // flush
+    Log(hInstall, "wrote %s", path.c_str());
+    return ERROR_SUCCESS;
+}
+
+// Wine removes an earlier version during an upgrade as if uninstalled, Run value and
+// all: give the installing user back the one it had.
+CA_EXPORT KeepUserRun(MSIHANDLE hInstall)
+{
+    const std::string value = Property(hInstall, "USER_RUN_VALUE");
+    if (value.empty() || !RunValueOfFolder(InstallFolder(hInstall)).empty())
+        return ERROR_SUCCESS;
+    HKEY hKey;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey,
+                        nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(hKey, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
+        RegCloseKey(hKey);
+        Log(hInstall, "kept the installing user's autostart");
+    }
+    return ERROR_SUCCESS;
+}
+
+// On uninstall: the installing user's Run value, when it starts this folder's agent,
+// goes with the program. Other users' Run values are out of reach (their hives are not
+// loaded); they name a missing program, which Windows skips at their logon.
+CA_EXPORT ForgetUser(MSIHANDLE hInstall)
+{
+    if (RunValueOfFolder(InstallFolder(hInstall)).empty())
+        return ERROR_SUCCESS;
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, KEY_SET_VALUE, &hKey) == ERROR_SUCCESS) {
+        RegDeleteValueA(hKey, PRODUCT_RUN_VALUE);
+        RegCloseKey(hKey);
+        Log(hInstall, "removed the installing user's autostart");
+    }
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,514 @@
+// The per-machine package (MSI) under Wine's msiexec, run silently with a log as an
+// administrator's deployment runs it: properties, upgrade over the running agent, refused
+// downgrades and properties, uninstall, repair, and the logon step each user gets.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+#include <shlobj.h>
+#include "settings/reg_key.h"
+#include "settings/settings.h"
+#include "support/agent_process.h"
+
+namespace {
+
+constexpr DWORD kMsiexecTimeoutMs = 120000;
+constexpr DWORD kLogonStepTimeoutMs = 10000;
+constexpr UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE, what /qn gives a refused install
+constexpr const char* kExeName = "VELTRIX Q5.exe";
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const char* kActiveSetupKey = "Software\\Microsoft\\Active Setup\\Installed Components\\";
+const char* const kImport = E2E_IMPORT_CALL;
+const char* const kUnimport = E2E_UNIMPORT_CALL;
+const char* const kClose = "WUSBClose() = 0";
+
+std::string Package() { return WinePathOf(MSI_PATH); }
+// The same program folder as versions just above the project's: the fourth field, the third.
+std::string NewerByFourthField() { return WinePathOf(MSI_TEST_PATH_FOURTH); }
+std::string NewerByThirdField() { return WinePathOf(MSI_TEST_PATH_THIRD); }
+
+std::string ShellFolder(int nCsidl)
+{
+    char szPath[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath);
+    return szPath;
+}
+
+std::string InstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\VELTRIX Q5"; }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A value of HKEY_LOCAL_MACHINE (64-bit view) as text; false when absent.
+bool MachineValue(const std::string& key, const char* pszName, std::string* pValue)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &hKey) !=
+        ERROR_SUCCESS)
+        return false;
+    char szData[1024] = {};
+    DWORD cb = sizeof(szData) - 1, dwType = 0;
+    LONG lStatus = RegQueryValueExA(hKey, pszName, nullptr, &dwType, (BYTE*)szData, &cb);
+    RegCloseKey(hKey);
+    if (lStatus != ERROR_SUCCESS)
+        return false;
+    *pValue = dwType == REG_DWORD ? std::to_string(*(DWORD*)szData) : std::string(szData);
+    return true;
+}
+
+bool MachineKeyExists(const std::string& key)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(hKey);
+    return true;
+}
+
+// A property of a package file (its ProductCode, say).
+std::string PackageProperty(const std::string& msiPath, const char* pszName)
+{
+    MSIHANDLE hDb = 0, hView = 0, hRecord = 0;
+    std::string value;
+    if (MsiOpenDatabaseA(msiPath.c_str(), MSIDBOPEN_READONLY, &hDb) != ERROR_SUCCESS)
+        return value;
+    std::string query = std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + pszName + "'";
+    if (MsiDatabaseOpenViewA(hDb, query.c_str(), &hView) == ERROR_SUCCESS && MsiViewExecute(hView, 0) == ERROR_SUCCESS &&
+        MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS) {
+        char szValue[256] = {};
+        DWORD cch = sizeof(szValue);
+        MsiRecordGetStringA(hRecord, 1, szValue, &cch);
+        value = szValue;
+    }
+    if (hRecord)
+        MsiCloseHandle(hRecord);
+    if (hView)
+        MsiCloseHandle(hView);
+    MsiCloseHandle(hDb);
+    return value;
+}
+
+// Product codes installed under the package's UpgradeCode.
+std::vector<std::string> InstalledProducts()
+{
+    static const std::string upgradeCode = PackageProperty(Package(), "UpgradeCode");
+    std::vector<std::string> codes;
+    char szCode[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(upgradeCode.c_str(), 0, i, szCode) == ERROR_SUCCESS; i++)
+        codes.push_back(szCode);
+    return codes;
+}
+
+std::string ProductInfo(const std::string& code, const char* pszProperty)
+{
+    char szValue[MAX_PATH] = {};
+    DWORD cch = sizeof(szValue);
+    MsiGetProductInfoA(code.c_str(), pszProperty, szValue, &cch);
+    return szValue;
+}
+
+// Runs a command line to its end; its exit code (all of it, unlike the shell's low 8 bits),
+// or -1 when it could not start or hung.
+int RunAndWait(const std::string& commandLine, DWORD nTimeoutMs = kMsiexecTimeoutMs)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = commandLine;
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    DWORD dwCode = (DWORD)-1;
+    if (WaitForSingleObject(pi.hProcess, nTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &dwCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return (int)dwCode;
+}
+
+// Ends whatever agent runs through its Exit command; false when one would not end.
+bool EndRunningAgents()
+{
+    for (HWND hWnd; (hWnd = FindWindowA(AGENT_CLASS, nullptr)) != nullptr;) {
+        DWORD dwPid = 0;
+        GetWindowThreadProcessId(hWnd, &dwPid);
+        HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
+        PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
+        bool bEnded = hProcess && WaitForSingleObject(hProcess, E2E_EXIT_TIMEOUT_MS) == WAIT_OBJECT_0;
+        if (hProcess)
+            CloseHandle(hProcess);
+        if (!bEnded)
+            return false;
+    }
+    return true;
+}
+
+// The shortcut's place: the all-users Start menu on Windows; Wine's msiexec resolves
+// ProgramMenuFolder to the installing user's even for a per-machine package.
+std::string ShortcutPath()
+{
+    for (int nCsidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
+        std::string path = ShellFolder(nCsidl) + "\\VELTRIX Q5.lnk";
+        if (Exists(path))
+            return path;
+    }
+    return "";
+}
+
+std::string ShortcutTarget(const std::string& lnkPath)
+{
+    std::string target;
+    CoInitialize(nullptr);
+    IShellLinkA* pLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   (void**)&pLink))) {
+        IPersistFile* pFile = nullptr;
+        WCHAR wszPath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, wszPath, MAX_PATH);
+        char szTarget[MAX_PATH] = {};
+        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) &&
+            SUCCEEDED(pFile->Load(wszPath, STGM_READ)) && SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, nullptr, 0)))
+            target = szTarget;
+        if (pFile)
+            pFile->Release();
+        pLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+std::string Ini(const std::string& path, const char* pszSection, const char* pszKey)
+{
+    char szValue[256] = {};
+    GetPrivateProfileStringA(pszSection, pszKey, "(absent)", szValue, sizeof(szValue), path.c_str());
+    return szValue;
+}
+
+// Relative paths of the program folder the build laid out, as the package must install them.
+std::vector<std::string> ProgramFiles()
+{
+    std::vector<std::string> files;
+    for (const char* pszPattern : {"*.exe", "*.dll", "Setting.ini", "wusb_sim.ini", "lang\\*.ini"}) {
+        std::string prefix = strchr(pszPattern, '\\') ? "lang\\" : "";
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA((DistDir() + "\\" + pszPattern).c_str(), &fd);
+        if (hFind == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            files.push_back(prefix + fd.cFileName);
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+    }
+    return files;
+}
+
+// Notes when a file's content first differs from what it was.
+struct FileWatch {
+    std::string path;
+    std::string content;
+    volatile bool bStop = false;
+    volatile ULONGLONG nChanged = 0;
+};
+
+DWORD WINAPI WatchFile(void* pArg)
+{
+    FileWatch* pWatch = static_cast<FileWatch*>(pArg);
+    while (!pWatch->bStop) {
+        if (ReadFileText(pWatch->path) != pWatch->content) {
+            pWatch->nChanged = GetTickCount64();
+            break;
+        }
+        Sleep(5);
+    }
+    return 0;
+}
+
+class Msi : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clean();
+        // The stand-in's journal outside the program folder, as a standard user's would be.
+        SetEnvironmentVariableA("WUSB_SIM_JOURNAL", journal.c_str());
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(EndRunningAgents());
+        Clean();
+        SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
+    }
+    // Removes every installed version of the package and what a test left beside it.
+    static void Clean()
+    {
+        EndRunningAgents();
+        for (const std::string& code : InstalledProducts())
+            RunAndWait("msiexec /x " + code + " /qn");
+        RemoveDirectoryA((InstallFolder() + "\\lang").c_str());
+        RemoveDirectoryA(InstallFolder().c_str());
+    }
+    // msiexec with a verbose log; its exit code. The log is kept in `log`.
+    int Msiexec(const std::string& args)
+    {
+        DeleteFileA(logPath.c_str());
+        int nCode = RunAndWait("msiexec " + args + " /qn /l*v \"" + logPath + "\"");
+        log = ReadFileText(logPath);
+        return nCode;
+    }
+    int Install(const std::string& package, const std::string& properties = "")
+    {
+        return Msiexec("/i \"" + package + "\" " + properties);
+    }
+    // Lines of the log the package's own actions wrote ("VELTRIX Q5: ...").
+    std::string OwnLogLines() const
+    {
+        std::string lines;
+        size_t nAt = 0;
+        while ((nAt = log.find("VELTRIX Q5: ", nAt)) != std::string::npos) {
+            size_t nEnd = log.find('\n', nAt);
+            lines += log.substr(nAt, nEnd - nAt) + "\n";
+            nAt = nEnd;
+        }
+        return lines;
+    }
+    std::string OnlyProduct() const
+    {
+        std::vector<std::string> codes = InstalledProducts();
+        return codes.size() == 1 ? codes[0] : "";
+    }
+    size_t JournalFind(const char* pszCall, size_t nFrom = 0) const
+    {
+        return ReadFileText(journal).find(std::string(" ") + pszCall + "\r\n", nFrom);
+    }
+    // Starts the installed agent and waits until it has attached the device.
+    HWND StartAttached(AgentProcess& agent)
+    {
+        if (!agent.Start(folder + "\\" + kExeName))
+            return nullptr;
+        HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+        bool bAttached = WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(kImport) != std::string::npos; });
+        return bAttached ? hWnd : nullptr;
+    }
+    void ExpectDetachedAndClosed() const
+    {
+        size_t nUnimport = JournalFind(kUnimport);
+        EXPECT_NE(nUnimport, std::string::npos);
+        EXPECT_NE(JournalFind(kClose, nUnimport), std::string::npos);
+    }
+
+    RegistrySandbox registry;
+    TempDir temp{"msi"};
+    std::string journal = temp.Path() + "\\wusb_journal.log";
+    std::string logPath = temp.Path() + "\\msiexec.log";
+    std::string log;
+    std::string folder = InstallFolder();
+    std::string settings = folder + "\\Setting.ini";
+    std::string agentKey = AGENT_KEY;
+};
+
+}  // namespace
+
+TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
+{
+    ASSERT_EQ(Install(Package(), "\"DEVICES=VID_3A7C&PID_0105;VID_1234&PID_5678\" SERVER=192.168.1.10 "
+                                 "BITRATE=0 TRANSFERSIZE=2048 LANGUAGE=fr AUTOSTART=1"),
+              0)
+        << OwnLogLines();
+
+    // The build's program folder, Setting.ini aside, byte for byte.
+    for (const std::string& file : ProgramFiles()) {
+        if (file == "Setting.ini")
+            continue;
+        EXPECT_EQ(ReadFileText(folder + "\\" + file), ReadFileText(DistDir() + "\\" + file)) << file;
+    }
+    const struct { const char* pszSection; const char* pszKey; const char* pszValue; } kIni[] = {
+        {"device", "idnum", "2"},       {"device", "id0", "VID_3A7C&PID_0105"},
+        {"device", "id1", "VID_1234&PID_5678"}, {"server", "address", "192.168.1.10"},
+        {"system", "bitrate", "0"},     {"system", "transfersize", "2048"},
+        {"lang", "num", "6"},           {"lang", "lang2", "fr"},
+    };
+    for (const auto& entry : kIni)
+        EXPECT_EQ(Ini(settings, entry.pszSection, entry.pszKey), entry.pszValue) << entry.pszKey;
+
+    std::string value;
+    EXPECT_TRUE(MachineValue(agentKey, LANG_VALUE, &value) && value == "fr") << value;
+    EXPECT_TRUE(MachineValue(agentKey, STARTWIN_VALUE, &value) && value == "1") << value;
+
+    std::string shortcut = ShortcutPath();
+    ASSERT_FALSE(shortcut.empty());
+    EXPECT_EQ(lstrcmpiA(ShortcutTarget(shortcut).c_str(), (folder + "\\" + kExeName).c_str()), 0);
+
+    // Apps & features: name, version, publisher, folder and the product's icon.
+    const std::string code = OnlyProduct();
+    ASSERT_EQ(code, PackageProperty(Package(), "ProductCode"));
+    const std::string entry = kUninstallKey + code;
+    EXPECT_TRUE(MachineValue(entry, "DisplayName", &value) && value == "VELTRIX Q5") << value;
+    EXPECT_TRUE(MachineValue(entry, "DisplayVersion", &value) && value == PROJECT_VERSION_TEXT) << value;
+    EXPECT_TRUE(MachineValue(entry, "Publisher", &value) && value == "VELTRIX") << value;
+    EXPECT_TRUE(MachineValue(entry, "InstallLocation", &value) && value == folder + "\\") << value;
+    EXPECT_EQ(ReadFileText(ProductInfo(code, INSTALLPROPERTY_PRODUCTICON)), ReadFileText(WinePathOf(ICON_PATH)));
+
+    // A user without choices of their own: French, autostart, the named server's device.
+    AgentProcess agent;
+    HWND hWnd = StartAttached(agent);
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value) && value == "fr") << value;
+    DWORD dwStartWin = 0;
+    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin) && dwStartWin == 1);
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+    EXPECT_FALSE(Exists(folder + "\\wusb_journal.log"));
+}
+
+TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
+{
+    ASSERT_EQ(Install(Package(), "SERVER=192.168.1.10 LANGUAGE=nl"), 0) << OwnLogLines();
+    AgentProcess agent;
+    ASSERT_NE(StartAttached(agent), nullptr);
+    std::string run;
+    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+
+    // The administrator edits Setting.ini after the install.
+    const std::string edited = ReadFileText(settings) + "; edited by the administrator\r\n";
+    temp.Write("edited.ini", edited);
+    ASSERT_TRUE(CopyFileA((temp.Path() + "\\edited.ini").c_str(), settings.c_str(), FALSE));
+    // A program file, watched for the moment the upgrade first touches one.
+    FileWatch watch{folder + "\\lang\\ZeroVez_en.ini", ReadFileText(folder + "\\lang\\ZeroVez_en.ini")};
+    HANDLE hWatcher = CreateThread(nullptr, 0, WatchFile, &watch, 0, nullptr);
+
+    EXPECT_EQ(Install(NewerByFourthField()), 0) << OwnLogLines();
+    watch.bStop = true;
+    WaitForSingleObject(hWatcher, INFINITE);
+    CloseHandle(hWatcher);
+
+    // The agent ended with its Exit command (detach, then close) before any file changed.
+    ASSERT_TRUE(agent.WaitExit(0));
+    ExpectDetachedAndClosed();
+    ASSERT_NE(watch.nChanged, 0u);
+    EXPECT_LE(agent.ExitTick(), watch.nChanged);
+    EXPECT_NE(OwnLogLines().find("ending the agent"), std::string::npos) << OwnLogLines();
+
+    // One product, the newer one, which kept what the earlier install and the administrator set.
+    const std::string code = OnlyProduct();
+    ASSERT_FALSE(code.empty());
+    EXPECT_EQ(code, PackageProperty(NewerByFourthField(), "ProductCode"));
+    EXPECT_EQ(ReadFileText(settings), edited);
+    std::string value;
+    EXPECT_TRUE(MachineValue(agentKey, LANG_VALUE, &value) && value == "nl") << value;
+    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &value) && value == run) << value;
+    EXPECT_TRUE(Exists(folder + "\\" + kExeName));
+
+    // A property passed again changes its key, and only it.
+    EXPECT_EQ(Install(NewerByThirdField(), "SERVER=10.1.2.3"), 0) << OwnLogLines();
+    EXPECT_EQ(Ini(settings, "server", "address"), "10.1.2.3");
+    EXPECT_NE(ReadFileText(settings).find("; edited by the administrator"), std::string::npos);
+}
+
+TEST_F(Msi, DowngradesAreRefused)
+{
+    const std::string newer4 = PackageProperty(NewerByFourthField(), "ProductVersion");
+    const std::string newer3 = PackageProperty(NewerByThirdField(), "ProductVersion");
+    const struct {
+        std::string installed;   // package installed first
+        std::string version;
+    } kCases[] = {{NewerByFourthField(), newer4}, {NewerByThirdField(), newer3}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.version);
+        Clean();
+        ASSERT_EQ(Install(c.installed), 0) << OwnLogLines();
+        const std::string code = OnlyProduct();
+        const std::string exe = ReadFileText(folder + "\\" + kExeName);
+        EXPECT_EQ(Install(Package()), (int)kInstallFailure);
+        EXPECT_NE(OwnLogLines().find("VELTRIX Q5 " + c.version), std::string::npos) << OwnLogLines();
+        EXPECT_NE(OwnLogLines().find(std::string("newer than this package's ") + PROJECT_VERSION_TEXT),
+                  std::string::npos)
+            << OwnLogLines();
+        EXPECT_EQ(OnlyProduct(), code);
+        EXPECT_EQ(ReadFileText(folder + "\\" + kExeName), exe);
+    }
+}
+
+TEST_F(Msi, MalformedPropertiesAreRefusedWithNothingInstalled)
+{
+    const struct { const char* pszProperties; const char* pszNamed; } kCases[] = {
+        {"\"DEVICES=VID_3A7C&PID_0105;VID_12&PID_5678\"", "DEVICES entry \"VID_12&PID_5678\""},
+        {"DEVICES=3A7C:0105", "DEVICES entry \"3A7C:0105\""},
+        {"SERVER=192.168.1", "SERVER \"192.168.1\""},
+        {"SERVER=192.168.1.256", "SERVER \"192.168.1.256\""},
+        {"BITRATE=fast", "BITRATE \"fast\""},
+        {"TRANSFERSIZE=-1", "TRANSFERSIZE \"-1\""},
+        {"LANGUAGE=xx", "LANGUAGE \"xx\""},
+        {"AUTOSTART=yes", "AUTOSTART \"yes\""},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszProperties);
+        EXPECT_EQ(Install(Package(), c.pszProperties), (int)kInstallFailure);
+        EXPECT_NE(OwnLogLines().find(c.pszNamed), std::string::npos) << OwnLogLines();
+        EXPECT_TRUE(InstalledProducts().empty());
+        EXPECT_FALSE(Exists(folder));
+        EXPECT_FALSE(MachineKeyExists(agentKey));
+        EXPECT_TRUE(ShortcutPath().empty());
+    }
+}
+
+TEST_F(Msi, UninstallOverTheRunningAgentLeavesNothingOfOurs)
+{
+    ASSERT_EQ(Install(Package()), 0) << OwnLogLines();
+    const std::string code = OnlyProduct();
+    AgentProcess agent;
+    ASSERT_NE(StartAttached(agent), nullptr);
+    std::string value;
+    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &value));   // the agent's first start turned autostart on
+
+    EXPECT_EQ(Msiexec("/x " + code), 0) << OwnLogLines();
+    EXPECT_TRUE(agent.WaitExit(0));
+    ExpectDetachedAndClosed();
+    EXPECT_FALSE(Exists(folder));
+    EXPECT_TRUE(ShortcutPath().empty());
+    EXPECT_FALSE(MachineKeyExists(kUninstallKey + code));
+    EXPECT_FALSE(MachineKeyExists(agentKey));
+    EXPECT_FALSE(MachineKeyExists(std::string(kActiveSetupKey) + PRODUCT_ACTIVE_SETUP_ID));
+    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &value)) << value;
+    EXPECT_TRUE(InstalledProducts().empty());
+}
+
+TEST_F(Msi, RepairPutsBackADeletedProgramFile)
+{
+    ASSERT_EQ(Install(Package(), "SERVER=192.168.1.10"), 0) << OwnLogLines();
+    const std::string code = OnlyProduct();
+    ASSERT_TRUE(DeleteFileA((folder + "\\q5check.exe").c_str()));
+    // What "msiexec /f" does; Wine's msiexec takes no product code after /f ("not implemented").
+    EXPECT_EQ(Install(Package(), "REINSTALL=ALL REINSTALLMODE=omus"), 0) << OwnLogLines();
+    EXPECT_EQ(OnlyProduct(), code);
+    EXPECT_TRUE(ReadFileText(folder + "\\q5check.exe") == ReadFileText(DistDir() + "\\q5check.exe"));
+    EXPECT_EQ(Ini(settings, "server", "address"), "192.168.1.10");
+}
+
+// Windows runs Active Setup's StubPath at each user's logon (once per version) and waits
+// for it; Wine does not, so the test runs it as Windows would, then what it left in Run.
+TEST_F(Msi, TheLogonStepGivesEachUserAStart)
+{
+    ASSERT_EQ(Install(Package()), 0) << OwnLogLines();
+    const std::string key = std::string(kActiveSetupKey) + PRODUCT_ACTIVE_SETUP_ID;
+    std::string stub, version;
+    ASSERT_TRUE(MachineValue(key, "StubPath", &stub));
+    EXPECT_EQ(stub, "\"" + folder + "\\" + kExeName + "\" " + LOGON_SWITCH);
+    EXPECT_TRUE(MachineValue(key, "Version", &version) && !version.empty());
+
+    // A user who never started the agent: the stub ends at once, starts nothing, and
+    // leaves a Run value that starts the installed agent.
+    ULONGLONG nStart = GetTickCount64();
+    EXPECT_EQ(RunAndWait(stub, kLogonStepTimeoutMs), 0);
+    printf("[ figures ] logon step: %llu ms\n", GetTickCount64() - nStart);
+    EXPECT_EQ(FindWindowA(AGENT_CLASS, nullptr), nullptr);
+    std::string run;
+    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
+    AgentProcess agent;
+    ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));   // what the Run value starts at logon
+    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    ASSERT_NE(hWnd, nullptr);
+
+    // The user turns Start with Windows off: a later logon step (a new version) gives none.
+    PostMessageA(hWnd, WM_COMMAND, IDM_STARTWIN, 0);
+    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return !RegReadString(RUN_KEY, RUN_VALUE, &run); }));
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+    EXPECT_EQ(RunAndWait(stub, kLogonStepTimeoutMs), 0);
+    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << run;
+}
