@@ -98,6 +98,7 @@ static void CreateAboutDialog(HWND hWnd)
 
 int AgentMain(HINSTANCE hInstance)
 {
+    SetAgentStartValues();
     g_hInst = hInstance;
     char szClass[CLASS_NAME_SIZE] = {};
     char szTitle[CLASS_NAME_SIZE] = {};

@@ -2,40 +2,76 @@
 #include "agent_state.h"
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
-volatile LONG g_bWantConnect = 1;
-int g_bNeedScan = 1;
-int g_bShowIdle = 1;
-int g_bStartWithWindows = 1;
-int g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
-int g_bPoorSignalNotice = 1;
-volatile LONG g_bConnected = 0;
-int g_nServerNum = 0;
-int g_bNoticeShown = 0;
-int g_bImportPending = 0;
-int g_bResumed = 0;
-int g_nStatus = STATUS_NONE;
-int g_bDeviceAccepted = 0;
-int g_bLibraryClosed = 0;
-int g_bit_rate = 0;
+// Defined without values: SetAgentStartValues gives each its start value, in one place.
+volatile LONG g_bWantConnect;
+int g_bNeedScan;
+int g_bShowIdle;
+int g_bStartWithWindows;
+int g_nConnectItem;
+int g_bPoorSignalNotice;
+volatile LONG g_bConnected;
+int g_nServerNum;
+int g_bNoticeShown;
+int g_bImportPending;
+int g_bResumed;
+int g_nStatus;
+int g_bDeviceAccepted;
+int g_bLibraryClosed;
+int g_bit_rate;
 char g_szDeviceUrl[DEVICE_URL_SIZE];
 char g_szDeviceMenu[DEVICE_MENU_SIZE];
 _WUSB_SERVER g_servers[MAX_SERVERS];
 ServerChoice g_serverChoice;
 char g_szAppDir[APP_PATH_SIZE];
 char g_szSettingIni[APP_PATH_SIZE];
-int g_nLangCount = 0;
-char** g_ppLangNames = nullptr;
-char** g_ppLangCodes = nullptr;
-int g_nCurLang = 0;
+int g_nLangCount;
+char** g_ppLangNames;
+char** g_ppLangCodes;
+int g_nCurLang;
 LangText g_text;
 NOTIFYICONDATAA g_nid;
-HINSTANCE g_hInst = nullptr;
-HWND g_hAboutDlg = nullptr;
-HMENU g_hMenuBar = nullptr, g_hPopupMenu = nullptr, g_hDeviceMenu = nullptr,
-      g_hOptionMenu = nullptr, g_hLangMenu = nullptr;
+HINSTANCE g_hInst;
+HWND g_hAboutDlg;
+HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
 CRITICAL_SECTION g_csServer;
 char g_szTrace[TRACE_SIZE];
+
+void SetAgentStartValues()
+{
+    // The user wants the device until Disconnect; a fresh agent attaches a free device.
+    g_bWantConnect = 1;
+    g_bNeedScan = 1;
+    g_bShowIdle = 1;
+    g_bStartWithWindows = 1;
+    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
+    g_bPoorSignalNotice = 1;
+    g_bConnected = 0;
+    g_nServerNum = 0;
+    g_bNoticeShown = 0;
+    g_bImportPending = 0;
+    g_bResumed = 0;
+    g_nStatus = STATUS_NONE;
+    g_bDeviceAccepted = 0;
+    g_bLibraryClosed = 0;
+    g_bit_rate = 0;
+    memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
+    memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));
+    memset(g_servers, 0, sizeof(g_servers));
+    memset(&g_serverChoice, 0, sizeof(g_serverChoice));
+    memset(g_szAppDir, 0, sizeof(g_szAppDir));
+    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
+    g_nLangCount = 0;
+    g_ppLangNames = nullptr;
+    g_ppLangCodes = nullptr;
+    g_nCurLang = 0;
+    memset(&g_text, 0, sizeof(g_text));
+    memset(&g_nid, 0, sizeof(g_nid));
+    g_hAboutDlg = nullptr;
+    g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
+    memset(g_szTrace, 0, sizeof(g_szTrace));
+}
 
 void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args)
 {

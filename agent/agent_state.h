@@ -93,6 +93,9 @@ extern HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu
 extern CRITICAL_SECTION g_csServer;
 extern char g_szTrace[TRACE_SIZE];
 
+// Every AgentState variable (but the lock and the instance) at its start value; the
+// first act of the agent. The language lists must have been released.
+void SetAgentStartValues();
 // Formats like printf into g_szTrace (always terminated) and sends it to the debugger.
 void Trace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
 // The same into a buffer of the caller's, for traces that keep their own.

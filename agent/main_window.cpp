@@ -27,11 +27,11 @@ static LRESULT OnDestroy()
     return 0;
 }
 
-// The icon opens the menu on the press of either button (and on the keyboard's menu key).
+// The icon opens the menu on the press of either button. (The shell sends the menu
+// key as WM_CONTEXTMENU only to icons of version 4, which this one is not.)
 static LRESULT OnTrayNotify(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (lParam) {
-    case WM_CONTEXTMENU:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
         ShowTrayMenu(hWnd);

@@ -1,23 +1,11 @@
 // Language lists from Setting.ini, the text table from the language file, and the switch.
 #include "language.h"
-#include "reg_key.h"
-#include "settings.h"
 #include "../agent/agent_state.h"
 #include "../res/resource.h"
-#include "../ui/tray_icon.h"
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-// One field of LangText: where it is read from, where it goes, and its default.
-struct LangField {
-    const char* pszSection;
-    const char* pszKey;
-    size_t nOffset;
-    size_t nSize;
-    const char* pszDefault;
-};
 
 #define LANG_FIELD(section, field, def) \
     { section, #field, offsetof(LangText, field), sizeof(LangText::field), def }
@@ -49,6 +37,12 @@ static const LangField s_langFields[] = {
     LANG_FIELD("Menu", M7, "Settings..."),
     LANG_FIELD("Menu", M8, "Option"),
 };
+
+const LangField* GetLangFields(int* pnCount)
+{
+    *pnCount = (int)(sizeof(s_langFields) / sizeof(s_langFields[0]));
+    return s_langFields;
+}
 
 // A text from the language file, or its default when there is no usable file.
 static void ReadLangString(const char* pszFile, const char* pszSection, const char* pszKey,
@@ -147,43 +141,3 @@ int LoadLanguage(const char* pszCode)
 }
 
 // Status word of a presented status, or null when the tooltip is not re-titled.
-static const char* StatusWord(int nStatus)
-{
-    switch (nStatus) {
-    case STATUS_NO_DEVICE: return g_text.t2;
-    case STATUS_DISCONNECTED: return g_text.t3;
-    case STATUS_OCCUPIED: return g_text.t4;   // without the holder's name
-    case STATUS_CONNECTED: return g_text.t5;
-    default: return nullptr;
-    }
-}
-
-static void RetitleTrayIcon(HWND hWnd)
-{
-    const char* pszStatus = StatusWord(g_nStatus);
-    if (!pszStatus)
-        return;
-    char szTip[TOOLTIP_SIZE];
-    snprintf(szTip, sizeof(szTip), "%s - %s", g_text.t1, pszStatus);
-    UpdateTrayIcon(hWnd, szTip);
-}
-
-static void StoreLangCode(const char* pszCode)
-{
-    RegKey key;
-    key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS);
-    key.SetString(LANG_VALUE, pszCode);
-    key.Close();
-}
-
-void SwitchLanguage(HWND hWnd, UINT nCommandId)
-{
-    if (nCommandId < (UINT)IDM_LANGUAGE_FIRST || g_nLangCount <= 0 || !g_ppLangCodes)
-        return;
-    UINT nIndex = nCommandId - IDM_LANGUAGE_FIRST;
-    if (nIndex >= (UINT)g_nLangCount)
-        return;
-    StoreLangCode(g_ppLangCodes[nIndex]);
-    LoadSettings();
-    RetitleTrayIcon(hWnd);
-}

@@ -31,15 +31,13 @@ static int FormatRunCommand(char* pszCommand, int cbCommand)
     return nLen > 0 && nLen < cbCommand;
 }
 
+// The folder is the path up to its last backslash, so a renamed program (a browser
+// saves a second download as "VELTRIX Q5 (1).exe") still finds its Setting.ini and
+// language files. Without a faithful path it stays empty.
 int InitAppDir()
 {
-    char szPath[APP_PATH_SIZE];
-    DWORD nLen = GetExePath(szPath, sizeof(szPath));
     memset(g_szAppDir, 0, sizeof(g_szAppDir));
-    // A path no longer than the cut leaves no folder: stay empty rather than
-    // copy a negative count.
-    if (nLen > (DWORD)EXE_NAME_CUT)
-        memcpy(g_szAppDir, szPath, nLen - EXE_NAME_CUT);
+    GetModuleFolderAnsi(nullptr, g_szAppDir, sizeof(g_szAppDir));
     return 1;
 }
 
@@ -199,4 +197,12 @@ int PrepareLogonStart()
     run.Close();
     SyncRunEntry(1);
     return 0;
+}
+
+void StoreLangCode(const char* pszCode)
+{
+    RegKey key;
+    key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS);
+    key.SetString(LANG_VALUE, pszCode);
+    key.Close();
 }

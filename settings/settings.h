@@ -11,8 +11,6 @@
 #define LANG_VALUE PRODUCT_LANG_VALUE
 #define DEFAULT_LANG PRODUCT_DEFAULT_LANG
 #define LOGON_SWITCH PRODUCT_LOGON_SWITCH
-// Length of "\VELTRIX Q5.exe", cut from the executable's path to get its folder.
-constexpr int EXE_NAME_CUT = 15;
 
 // Fills g_szAppDir from the running executable's path; always 1.
 int InitAppDir();
@@ -22,6 +20,8 @@ int UseSettingIniIn(const char* pszFolder);
 // 1 when texts were loaded, 0 otherwise. A user without "startwin" or "lang" gets
 // the machine's value, else 1 and "de", stored as the user's from then on.
 int LoadSettings();
+// Stores the user's language code ("lang").
+void StoreLangCode(const char* pszCode);
 // Flips autostart and stores it with the Run entry.
 void ToggleStartWithWindows();
 // The logon step of a per-machine install (Active Setup runs "VELTRIX Q5.exe /logon" and

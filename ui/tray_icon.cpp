@@ -114,3 +114,24 @@ int OnTaskbarCreated(HWND hWnd)
     Shell_NotifyIconA(NIM_ADD, &g_nid);
     return 1;
 }
+
+static const char* StatusWord(int nStatus)
+{
+    switch (nStatus) {
+    case STATUS_NO_DEVICE: return g_text.t2;
+    case STATUS_DISCONNECTED: return g_text.t3;
+    case STATUS_OCCUPIED: return g_text.t4;   // without the holder's name
+    case STATUS_CONNECTED: return g_text.t5;
+    default: return nullptr;
+    }
+}
+
+void RetitleTrayIcon(HWND hWnd)
+{
+    const char* pszStatus = StatusWord(g_nStatus);
+    if (!pszStatus)
+        return;
+    char szTip[TOOLTIP_SIZE];
+    snprintf(szTip, sizeof(szTip), "%s - %s", g_text.t1, pszStatus);
+    UpdateTrayIcon(hWnd, szTip);
+}

@@ -21,5 +21,7 @@ int PresentStatus(HWND hWnd, TrayPresentation nPresentation, const char* pszHost
 int UpdateTrayIcon(HWND hWnd, const char* pszTooltip);
 int RecreateTrayIcon();
 int RemoveTrayIcon();
+// The tooltip again in the current language, for the status presented (not poor signal).
+void RetitleTrayIcon(HWND hWnd);
 // The shell restarted: put the icon back from g_nid, without a notice.
 int OnTaskbarCreated(HWND hWnd);

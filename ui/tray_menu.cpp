@@ -104,6 +104,18 @@ static void ShowAboutDialog()
     SetActiveWindow(g_hAboutDlg);
 }
 
+void SwitchLanguage(HWND hWnd, UINT nCommandId)
+{
+    if (nCommandId < (UINT)IDM_LANGUAGE_FIRST || g_nLangCount <= 0 || !g_ppLangCodes)
+        return;
+    UINT nIndex = nCommandId - IDM_LANGUAGE_FIRST;
+    if (nIndex >= (UINT)g_nLangCount)
+        return;
+    StoreLangCode(g_ppLangCodes[nIndex]);
+    LoadSettings();
+    RetitleTrayIcon(hWnd);
+}
+
 // Only ids that name an entry of the current lists; the lists may have changed since the menu was built.
 static void OnLanguageCommand(HWND hWnd, UINT nId)
 {

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 int ShowTrayMenu(HWND hWnd);
+// Stores the language of menu command nCommandId, reloads, re-titles the tray icon.
+void SwitchLanguage(HWND hWnd, UINT nCommandId);
 int BuildTrayMenu();
 int OnCommand(HWND hWnd, WPARAM wParam);
 int OpenDeviceSettings();

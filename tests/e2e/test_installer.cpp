@@ -6,6 +6,7 @@
 #include "settings/reg_key.h"
 #include "settings/settings.h"
 #include "support/agent_process.h"
+#include "support/setup_checks.h"
 
 namespace {
 
@@ -70,39 +71,7 @@ std::string ShortPath(const std::string& path)
     return szShort;
 }
 
-std::string ShellFolder(int nCsidl)
-{
-    char szPath[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath);
-    return szPath;
-}
-
 std::string ShortcutPath() { return ShellFolder(CSIDL_PROGRAMS) + "\\VELTRIX Q5.lnk"; }
-
-std::string ShortcutTarget(const std::string& lnkPath)
-{
-    std::string target;
-    CoInitialize(nullptr);
-    IShellLinkA* pLink = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void**)&pLink))) {
-        IPersistFile* pFile = nullptr;
-        WCHAR wszPath[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, wszPath, MAX_PATH);
-        char szTarget[MAX_PATH] = {};
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) &&
-            SUCCEEDED(pFile->Load(wszPath, STGM_READ)) &&
-            SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, nullptr, 0)))
-            target = szTarget;
-        if (pFile)
-            pFile->Release();
-        pLink->Release();
-    }
-    CoUninitialize();
-    return target;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool KeyExists(const char* pszKey)
 {
@@ -155,44 +124,6 @@ void ListTree(const std::string& dir, const std::string& prefix, std::set<std::s
 size_t JournalFind(const std::string& folder, const char* pszCall, size_t nFrom = 0)
 {
     return ReadFileText(folder + "\\wusb_journal.log").find(std::string(" ") + pszCall + "\r\n", nFrom);
-}
-
-// Notes when a file's content first differs from what it was.
-struct FileWatch {
-    std::string path;
-    std::string content;
-    volatile bool bStop = false;
-    volatile ULONGLONG nChanged = 0;
-};
-
-DWORD WINAPI WatchFile(void* pArg)
-{
-    FileWatch* pWatch = static_cast<FileWatch*>(pArg);
-    while (!pWatch->bStop) {
-        if (ReadFileText(pWatch->path) != pWatch->content) {
-            pWatch->nChanged = GetTickCount64();
-            break;
-        }
-        Sleep(5);
-    }
-    return 0;
-}
-
-// Ends whatever agent runs through its Exit command; false when one would not end.
-bool EndRunningAgents()
-{
-    for (HWND hWnd; (hWnd = FindWindowA(AGENT_CLASS, nullptr)) != nullptr;) {
-        DWORD dwPid = 0;
-        GetWindowThreadProcessId(hWnd, &dwPid);
-        HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
-        PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
-        bool bEnded = hProcess && WaitForSingleObject(hProcess, E2E_EXIT_TIMEOUT_MS) == WAIT_OBJECT_0;
-        if (hProcess)
-            CloseHandle(hProcess);
-        if (!bEnded)
-            return false;
-    }
-    return true;
 }
 
 std::string VersionOf(const std::string& path)

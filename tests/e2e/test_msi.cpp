@@ -9,6 +9,7 @@
 #include "settings/reg_key.h"
 #include "settings/settings.h"
 #include "support/agent_process.h"
+#include "support/setup_checks.h"
 
 namespace {
 
@@ -27,16 +28,7 @@ std::string Package() { return WinePathOf(MSI_PATH); }
 std::string NewerByFourthField() { return WinePathOf(MSI_TEST_PATH_FOURTH); }
 std::string NewerByThirdField() { return WinePathOf(MSI_TEST_PATH_THIRD); }
 
-std::string ShellFolder(int nCsidl)
-{
-    char szPath[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath);
-    return szPath;
-}
-
 std::string InstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\VELTRIX Q5"; }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A value of HKEY_LOCAL_MACHINE (64-bit view) as text; false when absent.
 bool MachineValue(const std::string& key, const char* pszName, std::string* pValue)
@@ -124,23 +116,6 @@ int RunAndWait(const std::string& commandLine, DWORD nTimeoutMs = kMsiexecTimeou
     return (int)dwCode;
 }
 
-// Ends whatever agent runs through its Exit command; false when one would not end.
-bool EndRunningAgents()
-{
-    for (HWND hWnd; (hWnd = FindWindowA(AGENT_CLASS, nullptr)) != nullptr;) {
-        DWORD dwPid = 0;
-        GetWindowThreadProcessId(hWnd, &dwPid);
-        HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
-        PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
-        bool bEnded = hProcess && WaitForSingleObject(hProcess, E2E_EXIT_TIMEOUT_MS) == WAIT_OBJECT_0;
-        if (hProcess)
-            CloseHandle(hProcess);
-        if (!bEnded)
-            return false;
-    }
-    return true;
-}
-
 // The shortcut's place: the all-users Start menu on Windows; Wine's msiexec resolves
 // ProgramMenuFolder to the installing user's even for a per-machine package.
 std::string ShortcutPath()
@@ -151,28 +126,6 @@ std::string ShortcutPath()
             return path;
     }
     return "";
-}
-
-std::string ShortcutTarget(const std::string& lnkPath)
-{
-    std::string target;
-    CoInitialize(nullptr);
-    IShellLinkA* pLink = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void**)&pLink))) {
-        IPersistFile* pFile = nullptr;
-        WCHAR wszPath[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, wszPath, MAX_PATH);
-        char szTarget[MAX_PATH] = {};
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) &&
-            SUCCEEDED(pFile->Load(wszPath, STGM_READ)) && SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, nullptr, 0)))
-            target = szTarget;
-        if (pFile)
-            pFile->Release();
-        pLink->Release();
-    }
-    CoUninitialize();
-    return target;
 }
 
 std::string Ini(const std::string& path, const char* pszSection, const char* pszKey)
@@ -198,27 +151,6 @@ std::vector<std::string> ProgramFiles()
         FindClose(hFind);
     }
     return files;
-}
-
-// Notes when a file's content first differs from what it was.
-struct FileWatch {
-    std::string path;
-    std::string content;
-    volatile bool bStop = false;
-    volatile ULONGLONG nChanged = 0;
-};
-
-DWORD WINAPI WatchFile(void* pArg)
-{
-    FileWatch* pWatch = static_cast<FileWatch*>(pArg);
-    while (!pWatch->bStop) {
-        if (ReadFileText(pWatch->path) != pWatch->content) {
-            pWatch->nChanged = GetTickCount64();
-            break;
-        }
-        Sleep(5);
-    }
-    return 0;
 }
 
 class Msi : public ::testing::Test {
@@ -345,7 +277,10 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
     EXPECT_TRUE(MachineValue(entry, "InstallLocation", &value) && value == folder + "\\") << value;
     EXPECT_EQ(ReadFileText(ProductInfo(code, INSTALLPROPERTY_PRODUCTICON)), ReadFileText(WinePathOf(ICON_PATH)));
 
-    // A user without choices of their own: French, autostart, the named server's device.
+    // A user without choices of their own: French, autostart, the named server's device,
+    // although another box comes first in the list.
+    WritePrivateProfileStringA("library", "order", "2,1", (folder + "\\wusb_sim.ini").c_str());
+    WritePrivateProfileStringA("server2", "address", "192.168.1.30", (folder + "\\wusb_sim.ini").c_str());
     AgentProcess agent;
     HWND hWnd = StartAttached(agent);
     ASSERT_NE(hWnd, nullptr);
@@ -353,6 +288,8 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
     DWORD dwStartWin = 0;
     EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin) && dwStartWin == 1);
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+    EXPECT_EQ(ReadFileText(journal).find("WUSBImportDevice(503425216,"), std::string::npos)
+        << "the first box listed, 192.168.1.30";
     EXPECT_FALSE(Exists(folder + "\\wusb_journal.log"));
 }
 

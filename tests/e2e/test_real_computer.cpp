@@ -193,3 +193,17 @@ TEST_F(RealComputer, SessionEndReleasesTheDeviceBeforeAnswering)
     EXPECT_EQ(dwCode, 0u);
     EXPECT_EQ(folder.CountCalls("WUSBClose("), 1);
 }
+
+// A browser saves a second download as "VELTRIX Q5 (1).exe": renamed, the program still
+// finds its Setting.ini beside it, so the device is accepted and attached.
+TEST_F(RealComputer, ARenamedProgramFindsItsFolder)
+{
+    ProgramFolder folder("e2e-renamed");
+    std::string renamed = folder.Path() + "\\VELTRIX Q5 (1).exe";
+    ASSERT_TRUE(MoveFileA(folder.ExePath().c_str(), renamed.c_str()));
+    AgentProcess agent;
+    HWND hWnd = LaunchAttached(agent, folder, renamed);
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_TRUE(agent.HasTrace(">>> Start read ini!! bOk =1 \n"));
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}

@@ -123,36 +123,7 @@ unsigned int FakeServerId(const char* pszIp)
 void ResetAgentState()
 {
     FreeLangLists();
-    g_bWantConnect = 1;
-    g_bNeedScan = 1;
-    g_bShowIdle = 1;
-    g_bStartWithWindows = 1;
-    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
-    g_bPoorSignalNotice = 1;
-    g_bConnected = 0;
-    g_nServerNum = 0;
-    g_bNoticeShown = 0;
-    g_bImportPending = 0;
-    g_bResumed = 0;
-    g_nStatus = STATUS_NONE;
-    g_bDeviceAccepted = 0;
-    g_bLibraryClosed = 0;
-    g_bit_rate = 0;
-    memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
-    memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));
-    memset(g_servers, 0, sizeof(g_servers));
-    memset(&g_serverChoice, 0, sizeof(g_serverChoice));
-    memset(g_szAppDir, 0, sizeof(g_szAppDir));
-    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
-    g_nLangCount = 0;
-    g_ppLangNames = nullptr;
-    g_ppLangCodes = nullptr;
-    g_nCurLang = 0;
-    memset(&g_text, 0, sizeof(g_text));
-    memset(&g_nid, 0, sizeof(g_nid));
-    g_hAboutDlg = nullptr;
-    g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
-    memset(g_szTrace, 0, sizeof(g_szTrace));
+    SetAgentStartValues();
     static bool bCsReady = false;   // the lock lives for the whole test process
     if (!bCsReady) {
         InitializeCriticalSection(&g_csServer);
@@ -358,4 +329,17 @@ void PumpMessages(DWORD nMs)
         }
         Sleep(10);
     } while ((LONG)(dwEnd - GetTickCount()) > 0);
+}
+
+DWORD WINAPI WatchFile(void* pArg)
+{
+    FileWatch* pWatch = static_cast<FileWatch*>(pArg);
+    while (!pWatch->bStop) {
+        if (ReadFileText(pWatch->path) != pWatch->content) {
+            pWatch->nChanged = GetTickCount64();
+            break;
+        }
+        Sleep(5);
+    }
+    return 0;
 }

@@ -78,6 +78,15 @@ void UseProgramDir(const std::string& dir);
 std::wstring WidePath(const std::string& utf8);
 // Reads a whole file; "" when missing.
 std::string ReadFileText(const std::string& path);
+// Notes when a file's content first differs from what it was: a thread runs
+// WatchFile on it until the content changes or bStop is set.
+struct FileWatch {
+    std::string path;
+    std::string content;
+    volatile bool bStop = false;
+    volatile ULONGLONG nChanged = 0;
+};
+DWORD WINAPI WatchFile(void* pArg);
 
 // ---- Registry --------------------------------------------------------------
 // Clears the agent key and the Run value now and again when it ends.

@@ -35,23 +35,18 @@ std::string ReadKey(const std::string& file, const char* pszSection, const char*
 }
 
 struct Key { const char* pszSection; const char* pszKey; size_t nSize; };
-const Key kKeys[] = {
-    {"Title", "t1", sizeof(LangText::t1)}, {"Title", "t2", sizeof(LangText::t2)},
-    {"Title", "t3", sizeof(LangText::t3)}, {"Title", "t4", sizeof(LangText::t4)},
-    {"Title", "t5", sizeof(LangText::t5)}, {"Title", "t6", sizeof(LangText::t6)},
-    {"Message", "msg1", sizeof(LangText::msg1)}, {"Message", "msg2", sizeof(LangText::msg2)},
-    {"Message", "msg3", sizeof(LangText::msg3)}, {"Message", "msg4", sizeof(LangText::msg4)},
-    {"Message", "msg5", sizeof(LangText::msg5)}, {"Message", "msg6", sizeof(LangText::msg6)},
-    {"Tip", "tip1", sizeof(LangText::tip1)}, {"Tip", "tip2", sizeof(LangText::tip2)},
-    {"Tip", "tip3", sizeof(LangText::tip3)}, {"Tip", "tip4", sizeof(LangText::tip4)},
-    {"Menu", "M1", sizeof(LangText::M1)}, {"Menu", "M2", sizeof(LangText::M2)},
-    {"Menu", "M3", sizeof(LangText::M3)}, {"Menu", "M4", sizeof(LangText::M4)},
-    {"Menu", "M5", sizeof(LangText::M5)}, {"Menu", "M6", sizeof(LangText::M6)},
-    {"Menu", "M7", sizeof(LangText::M7)}, {"Menu", "M8", sizeof(LangText::M8)},
-    {"Languages", "L1", LANG_NAME_SIZE}, {"Languages", "L2", LANG_NAME_SIZE},
-    {"Languages", "L3", LANG_NAME_SIZE}, {"Languages", "L4", LANG_NAME_SIZE},
-    {"Languages", "L5", LANG_NAME_SIZE}, {"Languages", "L6", LANG_NAME_SIZE},
-};
+// Every key a shipped file must hold: the agent's text table, and the six language names.
+std::vector<Key> Keys()
+{
+    int nCount = 0;
+    const LangField* pFields = GetLangFields(&nCount);
+    std::vector<Key> keys;
+    for (int i = 0; i < nCount; ++i)
+        keys.push_back({pFields[i].pszSection, pFields[i].pszKey, pFields[i].nSize});
+    for (const char* pszName : {"L1", "L2", "L3", "L4", "L5", "L6"})
+        keys.push_back({"Languages", pszName, LANG_NAME_SIZE});
+    return keys;
+}
 
 // Each language as it names itself, in Windows-1252.
 struct Endonym { const char* pszCode; const char* pszName; };
@@ -77,7 +72,7 @@ TEST(LangFiles, SettingListsEveryShippedLanguageInOrder)
 TEST(LangFiles, EveryKeyPresentAndWithinItsBuffer)
 {
     for (const std::string& code : ShippedCodes()) {
-        for (const Key& key : kKeys) {
+        for (const Key& key : Keys()) {
             std::string text = ReadKey(LangFile(code), key.pszSection, key.pszKey);
             EXPECT_FALSE(text.empty()) << code << " " << key.pszKey;
             EXPECT_LE(text.size(), key.nSize - 1) << code << " " << key.pszKey << ": " << text;

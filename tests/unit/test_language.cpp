@@ -5,7 +5,9 @@
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "ui/tray_icon.h"
+#include "ui/tray_menu.h"
 #include <malloc.h>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,25 +20,28 @@ const char kEnFile[] =
     "[Tip]\r\ntip1=Hello\r\ntip2=T2\r\ntip3=T3\r\ntip4=T4\r\n"
     "[Menu]\r\nM1=Go\r\nM2=Stop\r\nM3=Quit\r\nM4=Info\r\nM5=Lang\r\nM6=Autostart\r\nM7=Setup\r\nM8=More\r\n";
 
-// Every field of the text table with the value it holds when no file supplies it.
+// Every field of the text table with the value it holds when no file supplies it:
+// the built-in English titles and menu items, and nothing for the other texts.
 struct FieldDefault { const char* pszName; const char* pszText; size_t nSize; const char* pszDefault; };
 std::vector<FieldDefault> Defaults()
 {
-    const LangText& t = g_text;
-    return {
-        {"t1", t.t1, sizeof(t.t1), "Skyvela"}, {"t2", t.t2, sizeof(t.t2), "No device found"},
-        {"t3", t.t3, sizeof(t.t3), "Disconnected"}, {"t4", t.t4, sizeof(t.t4), "Occupid by"},
-        {"t5", t.t5, sizeof(t.t5), "Connected"}, {"t6", t.t6, sizeof(t.t6), "Poor wireless signals"},
-        {"msg1", t.msg1, sizeof(t.msg1), ""}, {"msg2", t.msg2, sizeof(t.msg2), ""},
-        {"msg3", t.msg3, sizeof(t.msg3), ""}, {"msg4", t.msg4, sizeof(t.msg4), ""},
-        {"msg5", t.msg5, sizeof(t.msg5), ""}, {"msg6", t.msg6, sizeof(t.msg6), ""},
-        {"tip1", t.tip1, sizeof(t.tip1), ""}, {"tip2", t.tip2, sizeof(t.tip2), ""},
-        {"tip3", t.tip3, sizeof(t.tip3), ""}, {"tip4", t.tip4, sizeof(t.tip4), ""},
-        {"M1", t.M1, sizeof(t.M1), "Connect"}, {"M2", t.M2, sizeof(t.M2), "Disconnect"},
-        {"M3", t.M3, sizeof(t.M3), "Exit"}, {"M4", t.M4, sizeof(t.M4), "About"},
-        {"M5", t.M5, sizeof(t.M5), "Language"}, {"M6", t.M6, sizeof(t.M6), "Start with Windows"},
-        {"M7", t.M7, sizeof(t.M7), "Settings..."}, {"M8", t.M8, sizeof(t.M8), "Option"},
+    static const std::pair<const char*, const char*> kBuiltIn[] = {
+        {"t1", "Skyvela"}, {"t2", "No device found"}, {"t3", "Disconnected"}, {"t4", "Occupid by"},
+        {"t5", "Connected"}, {"t6", "Poor wireless signals"}, {"M1", "Connect"}, {"M2", "Disconnect"},
+        {"M3", "Exit"}, {"M4", "About"}, {"M5", "Language"}, {"M6", "Start with Windows"},
+        {"M7", "Settings..."}, {"M8", "Option"},
     };
+    int nCount = 0;
+    const LangField* pFields = GetLangFields(&nCount);
+    std::vector<FieldDefault> fields;
+    for (int i = 0; i < nCount; ++i) {
+        const char* pszDefault = "";
+        for (const auto& builtIn : kBuiltIn)
+            if (strcmp(builtIn.first, pFields[i].pszKey) == 0)
+                pszDefault = builtIn.second;
+        fields.push_back({pFields[i].pszKey, (const char*)&g_text + pFields[i].nOffset, pFields[i].nSize, pszDefault});
+    }
+    return fields;
 }
 
 void StoreRegistryLang(const std::string& code)

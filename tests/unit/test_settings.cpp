@@ -74,15 +74,6 @@ TEST_F(Settings, RegKeyRoundTripAndClosedKeyRefuses)
     EXPECT_NE(key.QueryValue("d", &dw, &cb), ERROR_SUCCESS);
 }
 
-TEST_F(Settings, InitAppDirCutsExactlyFifteenCharacters)
-{
-    // The test exe's name is not 14 characters, so the cut lands inside the name or folder.
-    std::string path = ExePath();
-    ASSERT_GT(path.size(), (size_t)EXE_NAME_CUT);
-    EXPECT_EQ(InitAppDir(), 1);
-    EXPECT_EQ(std::string(g_szAppDir), path.substr(0, path.size() - EXE_NAME_CUT));
-}
-
 TEST_F(Settings, FirstStartStoresDefaultsAndQuotedRunEntry)
 {
     TraceCapture capture;
@@ -157,23 +148,24 @@ TEST_F(Settings, ToggleTwiceReturnsToStart)
     }
 }
 
-// Short executable paths can only come from a copy of this exe run from there:
+// Other executable paths can only come from a copy of this exe run from there:
 // the child reports strlen(g_szAppDir) as its exit code.
 TEST(InitAppDirChild, ReportsDirLength)
 {
     if (!getenv("SETTINGS_CHILD"))
-        GTEST_SKIP() << "runs only as the child of ShortPathsLeaveDirEmpty";
+        GTEST_SKIP() << "runs only as the child of TheFolderOfAnyProgramName";
     InitAppDir();
     ExitProcess(100 + (UINT)strlen(g_szAppDir));
 }
 
-TEST(InitAppDirShortPath, ShortPathsLeaveDirEmpty)
+// The folder is the path up to its last backslash, whatever the program is called.
+TEST(InitAppDirShortPath, TheFolderOfAnyProgramName)
 {
     struct Row { const char* pszExe; UINT nDirLen; };
     const Row rows[] = {
-        {"C:\\s.exe", 0},                  // 8 characters: nothing to cut from
-        {"C:\\abcdefgh.exe", 0},           // exactly 15
-        {"C:\\vq5\\VELTRIX Q5.exe", 6},    // the real name: "C:\vq5"
+        {"C:\\s.exe", 2},                      // a drive's root: "C:"
+        {"C:\\vq5\\VELTRIX Q5 (1).exe", 6},    // saved again by a browser: "C:\vq5"
+        {"C:\\vq5\\VELTRIX Q5.exe", 6},        // the real name
     };
     CreateDirectoryA("C:\\vq5", nullptr);
     SetEnvironmentVariableA("SETTINGS_CHILD", "1");

@@ -1,0 +1,54 @@
+// Shared checks of the setup tests.
+#include "setup_checks.h"
+#include "agent_process.h"
+#include <shlobj.h>
+
+std::string ShellFolder(int nCsidl)
+{
+    char szPath[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath);
+    return szPath;
+}
+
+std::string ShortcutTarget(const std::string& lnkPath)
+{
+    std::string target;
+    CoInitialize(nullptr);
+    IShellLinkA* pLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   (void**)&pLink))) {
+        IPersistFile* pFile = nullptr;
+        WCHAR wszPath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, wszPath, MAX_PATH);
+        char szTarget[MAX_PATH] = {};
+        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) &&
+            SUCCEEDED(pFile->Load(wszPath, STGM_READ)) && SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, nullptr, 0)))
+            target = szTarget;
+        if (pFile)
+            pFile->Release();
+        pLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool EndRunningAgents()
+{
+    for (HWND hWnd; (hWnd = FindWindowA(AGENT_CLASS, nullptr)) != nullptr;) {
+        DWORD dwPid = 0;
+        GetWindowThreadProcessId(hWnd, &dwPid);
+        HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
+        PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
+        bool bEnded = hProcess && WaitForSingleObject(hProcess, E2E_EXIT_TIMEOUT_MS) == WAIT_OBJECT_0;
+        if (hProcess)
+            CloseHandle(hProcess);
+        if (!bEnded)
+            return false;
+    }
+    return true;
+}
