@@ -28,6 +28,7 @@ RUN_DIR="$BUILD_DIR/shots"
 JOURNAL="$RUN_DIR/wusb_journal.log"
 SETUP="$(ls "$BUILD_DIR"/installer/*.exe | head -n 1)"
 DPI_KEY='HKCU\Control Panel\Desktop'
+PNG_OUT=(-define png:exclude-chunks=date,time)   # no time stamps: the same picture, the same file
 # Where the setup installs by default, as Linux sees it.
 INSTALLED="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Programs/$PRODUCT_NAME"
 
@@ -80,7 +81,7 @@ crop() {
     local name="$1" left="$2" top="$3" right="$4" bottom="$5"
     grab
     convert -size ${SCREEN_W}x$SCREEN_H -depth 8 "rgb:$RUN_DIR/full.rgb" \
-        -crop "$((right - left))x$((bottom - top))+$left+$top" +repage +dither -colors 64 "PNG8:$OUT/$name.png"
+        -crop "$((right - left))x$((bottom - top))+$left+$top" +repage +dither -colors 64 "${PNG_OUT[@]}" "PNG8:$OUT/$name.png"
     echo "wrote $OUT/$name.png"
 }
 # The windows of a class (and text) from a margin above them down to the tray's corner.
@@ -202,7 +203,7 @@ set_scenario holder OFFICE-PC; set_scenario status 3; tray_row 3 "$title - $(lan
 set_scenario present 0; tray_row 1 "$title - $(lang_text en t2)"
 open_menu 12; crop_to_corner menu-no-device '#32768'; close_menu
 convert "$OUT"/row-{1,2,3,4,5}.png -background '#f0f0f0' -splice 0x6 -append -chop 0x6 +repage \
-    -scale 200% +dither -colors 32 "PNG8:$OUT/tray-states.png"
+    -scale 200% +dither -colors 32 "${PNG_OUT[@]}" "PNG8:$OUT/tray-states.png"
 rm -f "$OUT"/row-*.png
 echo "wrote $OUT/tray-states.png"
 
@@ -233,7 +234,7 @@ wine reg delete "$DPI_KEY" /v LogPixels /f >/dev/null 2>&1
 convert -background white -gravity center -bordercolor white \
     \( \( "$OUT/icon-96.png" -scale 600% \) \( "$OUT/icon-144.png" -scale 400% \) -border 12 +append \) \
     \( "$OUT/about.png" "$OUT/about-150.png" -border 12 +append \) \
-    -append +dither -colors 64 "PNG8:$OUT/scaling-96-144.png"
+    -append +dither -colors 64 "${PNG_OUT[@]}" "PNG8:$OUT/scaling-96-144.png"
 rm -f "$OUT"/icon-96.png "$OUT"/icon-144.png
 echo "wrote $OUT/scaling-96-144.png"
 
