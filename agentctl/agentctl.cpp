@@ -7,6 +7,8 @@
 //   agentctl <desktop> rect <class> [<text>]  prints "left top right bottom" around the
 //                                    visible windows of a class (menus: #32768; dialogs:
 //                                    #32770), and of that text when given
+//   agentctl <desktop> count <class>  prints how many windows of a class are visible (an
+//                                    open submenu makes two menus)
 // <desktop> is the Wine virtual desktop the agent runs on. Output is UTF-8.
 #include <windows.h>
 #include <commctrl.h>
@@ -119,6 +121,7 @@ struct ClassRect {
     const char* pszText;   // null: any
     RECT rc;
     bool bFound;
+    int nCount;
 };
 
 static BOOL CALLBACK UniteRect(HWND hWnd, LPARAM lParam)
@@ -136,6 +139,7 @@ static BOOL CALLBACK UniteRect(HWND hWnd, LPARAM lParam)
     else
         p->rc = rc;
     p->bFound = true;
+    ++p->nCount;
     return TRUE;
 }
 
@@ -175,7 +179,7 @@ int main(int argc, char** argv)
 {
     if (argc < 3) {
         fprintf(stderr, "usage: agentctl <desktop> exit|about|connect|disconnect|language N|tooltip|watch|"
-                        "rect <class> [<text>]\n");
+                        "rect <class> [<text>]|count <class>\n");
         return 2;
     }
     const char* pszCommand = argv[2];
@@ -199,8 +203,14 @@ int main(int argc, char** argv)
     }
     if (strcmp(pszCommand, "watch") == 0)
         return WatchTooltip();
+    if (strcmp(pszCommand, "count") == 0 && argc == 4) {
+        ClassRect found = {argv[3], nullptr, {}, false, 0};
+        EnumWindows(UniteRect, (LPARAM)&found);
+        printf("%d\n", found.nCount);
+        return 0;
+    }
     if (strcmp(pszCommand, "rect") == 0 && (argc == 4 || argc == 5)) {
-        ClassRect found = {argv[3], argc == 5 ? argv[4] : nullptr, {}, false};
+        ClassRect found = {argv[3], argc == 5 ? argv[4] : nullptr, {}, false, 0};
         EnumWindows(UniteRect, (LPARAM)&found);
         EnumWindows(UniteChildRects, (LPARAM)&found);
         if (!found.bFound)

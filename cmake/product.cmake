@@ -16,10 +16,15 @@ set(PRODUCT_RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run")
 set(PRODUCT_RUN_VALUE "Skyvela")
 # One agent per session.
 set(PRODUCT_INSTANCE_MUTEX "Local\\VELTRIX Q5 agent")
+# One setup or uninstall of the product at a time in a session.
+set(PRODUCT_SETUP_MUTEX "Local\\VELTRIX Q5 setup")
 # Folder limit: the agent builds every path in 260 bytes, and a language code has at
 # most 9 characters ("<folder>\lang\ZeroVez_<code>.ini").
 set(PRODUCT_PATH_SIZE 260)
 set(PRODUCT_LANG_CODE_SIZE 10)
+# The stand-in library's journal of calls, written beside it: the product's own file in
+# the program folder, which uninstall removes with the rest.
+set(PRODUCT_SIM_JOURNAL "wusb_journal.log")
 # The tray menu's Exit command: setups end a running agent by posting it.
 set(PRODUCT_EXIT_COMMAND 40003)
 # Every running agent of the computer holds one of these named objects (slot 0, 1, ...),

@@ -1,16 +1,24 @@
 ; Per-user setup of the VELTRIX Q5 tray agent: no elevation, Apps & features entry,
 ; in-place upgrade that first ends a running agent the way its own Exit command does.
-; Built by make_installer.sh, which passes VERSION, SRC_DIR, GEN_DIR (the generated file
-; lists), OUT_FILE, LONGEST_FILE_PATH, STAGED_SIZE_KB, MANIFEST and, when signing, SIGN_CMD.
+;   Silent switches: /S, /AUTOSTART=0 or /AUTOSTART=1 (Start with Windows; without it a first
+;   install turns it on and an upgrade keeps the user's choice), /D=<folder> (last).
+; Built by make_installer.sh, which passes VERSION, ART_DIR (icons and artwork drawn by the
+; build), GEN_DIR (the generated file lists), PRODUCT_NSH, OUT_FILE, LONGEST_FILE_PATH,
+; STAGED_SIZE_KB, MANIFEST and, when signing, SIGN_CMD.
 Unicode true
 Target amd64-unicode
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; Drawn at the monitor's DPI: NSIS's pages are dialogs, which Windows 10 1703 and later
+; rescale by themselves under PerMonitorV2; older systems get the system DPI (dpiAware).
 ManifestDPIAware true
+ManifestDPIAwareness "PerMonitorV2,System"
+ManifestSupportedOS Win7 Win8 Win8.1 Win10
 
 !include MUI2.nsh
 !include LogicLib.nsh
 !include TextFunc.nsh
+!include FileFunc.nsh
 !include StrFunc.nsh
 ${StrStr}
 
@@ -23,6 +31,9 @@ ${StrStr}
 !define WAIT_OBJECT_0 0
 ; Exit code of a setup or uninstall that stopped before changing anything.
 !define EXIT_FAILED 2
+!define ERROR_ALREADY_EXISTS 183
+; Silent choice of Start with Windows.
+!define AUTOSTART_SWITCH "/AUTOSTART="
 
 ; The agent builds "<folder>\lang\ZeroVez_<code>.ini" in APP_PATH_SIZE bytes, with codes of up
 ; to LANG_CODE_SIZE - 1 characters: "\lang\ZeroVez_" (14) + code + ".ini" (4) after the folder.
@@ -57,23 +68,46 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
     !finalize '"${SIGN_CMD}" "%1"' = 0
 !endif
 
+Var StoppedAgent       ; 1 when setup ended a running agent (silent setup starts it again)
+Var InstalledVersion   ; version of the agent in the folder, "" on a first install
+Var StartWin           ; Start with Windows as this setup will write it: 0 or 1
+Var LangPageTitle      ; texts of the pages, chosen when they are shown
+Var LangPageText
+Var WelcomeText
+Var ConfirmText
+
 ; ---- Pages ----------------------------------------------------------------------
-!define MUI_ICON "${SRC_DIR}/res/icons/connected.ico"
-!define MUI_UNICON "${SRC_DIR}/res/icons/connected.ico"
+!define MUI_ICON "${ART_DIR}/connected.ico"
+!define MUI_UNICON "${ART_DIR}/connected.ico"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${ART_DIR}/setup-welcome.bmp"
 !define MUI_ABORTWARNING
 !define MUI_LANGDLL_ALWAYSSHOW
 !define MUI_LANGDLL_REGISTRY_ROOT HKCU
 !define MUI_LANGDLL_REGISTRY_KEY "${UNINSTALL_KEY}"
 !define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
+; The language page speaks the language Windows uses (see .onInit).
+!define MUI_LANGDLL_WINDOWTITLE "$LangPageTitle"
+!define MUI_LANGDLL_INFO "$LangPageText"
 
+!define MUI_PAGE_CUSTOMFUNCTION_PRE WelcomePre
+!define MUI_WELCOMEPAGE_TEXT "$WelcomeText"
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_PRE DirectoryPre
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE_NAME}"
 !define MUI_FINISHPAGE_RUN_TEXT "$(START_NOW)"
+; The second box of the finish page is Start with Windows, written when the page is left.
+!define MUI_FINISHPAGE_SHOWREADME
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(START_WITH_WINDOWS)"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION StartWithWindowsTicked
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FinishLeave
 !insertmacro MUI_PAGE_FINISH
 
+!define MUI_PAGE_CUSTOMFUNCTION_PRE un.ConfirmPre
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "$ConfirmText"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -86,9 +120,26 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "Dutch"
 !include "${__FILEDIR__}/strings.nsh"
 
-Var StoppedAgent   ; 1 when setup ended a running agent (silent setup starts it again)
-
 ; ---- Shared by setup and uninstaller ------------------------------------------------
+; One setup or uninstall at a time: a second one says so and ends with EXIT_FAILED. The
+; mutex is held until the process ends.
+!macro ONLY_ONE_SETUP
+    System::Call 'kernel32::CreateMutexW(p 0, i 1, w "${SETUP_MUTEX}") p .r0 ?e'
+    Pop $1
+    ${If} $1 = ${ERROR_ALREADY_EXISTS}
+        MessageBox MB_OK|MB_ICONSTOP "$(SETUP_ALREADY_RUNS)" /SD IDOK
+        SetErrorLevel ${EXIT_FAILED}
+        Quit
+    ${EndIf}
+!macroend
+
+; Sets $0 to a paragraph with the text when an agent runs, else to "" (uses $1).
+!macro AGENT_NOTE text
+    StrCpy $0 ""
+    FindWindow $1 "${AGENT_CLASS}"
+    ${IfThen} $1 <> 0 ${|} StrCpy $0 "$\r$\n$\r$\n${text}" ${|}
+!macroend
+
 ; Ends a running agent through its Exit command (which detaches the device and removes
 ; the icon) and waits for its process. Pushes 1 when none runs any more, 0 otherwise.
 !macro STOP_AGENT un
@@ -194,9 +245,91 @@ Function FolderIsAbsolute
     ${EndIf}
 FunctionEnd
 
+; The agent's version in the folder ("" when there is none): what an upgrade replaces.
+Function FindInstalledVersion
+    StrCpy $InstalledVersion ""
+    ClearErrors
+    GetDLLVersion "$INSTDIR\${EXE_NAME}" $0 $1
+    ${IfNot} ${Errors}
+        IntOp $2 $0 >> 16
+        IntOp $0 $0 & 0xFFFF
+        IntOp $3 $1 >> 16
+        IntOp $1 $1 & 0xFFFF
+        StrCpy $InstalledVersion "$2.$0.$3.$1"
+    ${EndIf}
+FunctionEnd
+
+; Start with Windows: the switch when given, else the user's current choice, else on (the
+; agent's own default at its first start).
+Function ChooseStartWithWindows
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "${AUTOSTART_SWITCH}" $1
+    ${IfNot} ${Errors}
+        ${If} $1 != "0"
+        ${AndIf} $1 != "1"
+            MessageBox MB_OK|MB_ICONSTOP "$(AUTOSTART_INVALID)" /SD IDOK
+            SetErrorLevel ${EXIT_FAILED}
+            Quit
+        ${EndIf}
+        StrCpy $StartWin $1
+        Return
+    ${EndIf}
+    ClearErrors
+    ReadRegDWORD $0 HKCU "${AGENT_KEY}" "${STARTWIN_VALUE}"
+    ${If} ${Errors}
+    ${OrIf} $0 <> 0
+        StrCpy $StartWin 1
+    ${Else}
+        StrCpy $StartWin 0
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
+    !insertmacro ONLY_ONE_SETUP
     Call TakeFolderFromCommandLine
+    Call ChooseStartWithWindows
+    Call FindInstalledVersion
+    ; NSIS has picked the language Windows uses (English when it is none of the six); the
+    ; language page speaks it, even when the list preselects the one chosen last time.
+    StrCpy $LangPageTitle "$(LANG_PAGE_TITLE)"
+    StrCpy $LangPageText "$(LANG_PAGE_TEXT)"
     !insertmacro MUI_LANGDLL_DISPLAY
+FunctionEnd
+
+; A first install welcomes; an upgrade says what it replaces and what it ends.
+Function WelcomePre
+    ${If} $InstalledVersion == ""
+        StrCpy $WelcomeText "$(WELCOME_TEXT)"
+    ${Else}
+        !insertmacro AGENT_NOTE "$(UPGRADE_ENDS_AGENT)"
+        StrCpy $WelcomeText "$(UPGRADE_TEXT)$0"
+    ${EndIf}
+    StrCpy $WelcomeText "$WelcomeText$\r$\n$\r$\n$(^ClickNext)"
+FunctionEnd
+
+; An upgrade goes where the installation is: no folder to choose.
+Function DirectoryPre
+    ${IfThen} $InstalledVersion != "" ${|} Abort ${|}
+FunctionEnd
+
+Function FinishShow
+    ${NSD_SetState} $mui.FinishPage.ShowReadme $StartWin
+FunctionEnd
+
+; Written before "Start now" runs the agent, which applies it at its start (Run value).
+Function FinishLeave
+    ${NSD_GetState} $mui.FinishPage.ShowReadme $0
+    ${If} $0 = ${BST_CHECKED}
+        StrCpy $StartWin 1
+    ${Else}
+        StrCpy $StartWin 0
+    ${EndIf}
+    WriteRegDWORD HKCU "${AGENT_KEY}" "${STARTWIN_VALUE}" $StartWin
+FunctionEnd
+
+; The box's own action: nothing more, FinishLeave has written the choice.
+Function StartWithWindowsTicked
 FunctionEnd
 
 ; Pushes 1 when every installed path fits the agent's path buffers (in ANSI bytes).
@@ -290,6 +423,8 @@ Section "-Install"
     ${If} ${Errors}
         WriteRegStr HKCU "${AGENT_KEY}" "${LANG_VALUE}" "$(AGENT_LANG_CODE)"
     ${EndIf}
+    ; The agent writes or removes its Run value from this at every start.
+    WriteRegDWORD HKCU "${AGENT_KEY}" "${STARTWIN_VALUE}" $StartWin
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -312,7 +447,13 @@ SectionEnd
 
 ; ---- Uninstaller --------------------------------------------------------------------
 Function un.onInit
+    !insertmacro ONLY_ONE_SETUP
     !insertmacro MUI_UNGETLANGUAGE
+FunctionEnd
+
+Function un.ConfirmPre
+    !insertmacro AGENT_NOTE "$(UNINSTALL_ENDS_AGENT)"
+    StrCpy $ConfirmText "$(UNINSTALL_TEXT)$0"
 FunctionEnd
 
 Section "Uninstall"
@@ -328,6 +469,8 @@ Section "Uninstall"
 
     !include "${GEN_DIR}/uninstall_files.nsh"
     Delete "$INSTDIR\${UNINSTALLER}"
+    ; Written by the stand-in library itself, not installed.
+    Delete "$INSTDIR\${SIM_JOURNAL}"
     RMDir "$INSTDIR\lang"
     RMDir "$INSTDIR"   ; kept when the user left files of their own in it
     Delete "${SHORTCUT}"

@@ -49,3 +49,78 @@ LangString FILES_IN_USE ${LANG_FRENCH} "Ces fichiers de ${PRODUCT} sont utilisé
 LangString FILES_IN_USE ${LANG_SPANISH} "Estos archivos de ${PRODUCT} están en uso por otro programa y no se pueden reemplazar:$R2$\r$\nNo se ha cambiado nada. Cierre ese programa e inténtelo de nuevo."
 LangString FILES_IN_USE ${LANG_ITALIAN} "Questi file di ${PRODUCT} sono in uso da un altro programma e non possono essere sostituiti:$R2$\r$\nNon è stato modificato nulla. Chiudi quel programma e riprova."
 LangString FILES_IN_USE ${LANG_DUTCH} "Deze bestanden van ${PRODUCT} zijn in gebruik door een ander programma en kunnen niet worden vervangen:$R2$\r$\nEr is niets gewijzigd. Sluit dat programma en probeer het opnieuw."
+
+; The language page, in the language Windows uses; it also sets the agent's first language.
+LangString LANG_PAGE_TITLE ${LANG_ENGLISH} "${PRODUCT} Setup"
+LangString LANG_PAGE_TITLE ${LANG_GERMAN} "Installation von ${PRODUCT}"
+LangString LANG_PAGE_TITLE ${LANG_FRENCH} "Installation de ${PRODUCT}"
+LangString LANG_PAGE_TITLE ${LANG_SPANISH} "Instalación de ${PRODUCT}"
+LangString LANG_PAGE_TITLE ${LANG_ITALIAN} "Installazione di ${PRODUCT}"
+LangString LANG_PAGE_TITLE ${LANG_DUTCH} "Installatie van ${PRODUCT}"
+
+LangString LANG_PAGE_TEXT ${LANG_ENGLISH} "Choose the language of the setup and of ${PRODUCT}:"
+LangString LANG_PAGE_TEXT ${LANG_GERMAN} "Wählen Sie die Sprache der Installation und von ${PRODUCT}:"
+LangString LANG_PAGE_TEXT ${LANG_FRENCH} "Choisissez la langue de l'installation et de ${PRODUCT} :"
+LangString LANG_PAGE_TEXT ${LANG_SPANISH} "Elija el idioma de la instalación y de ${PRODUCT}:"
+LangString LANG_PAGE_TEXT ${LANG_ITALIAN} "Scegli la lingua dell'installazione e di ${PRODUCT}:"
+LangString LANG_PAGE_TEXT ${LANG_DUTCH} "Kies de taal van de installatie en van ${PRODUCT}:"
+
+; Welcome page of a first install: a per-user install updates no system files.
+LangString WELCOME_TEXT ${LANG_ENGLISH} "Setup will install ${PRODUCT} ${VERSION} for your user account. It needs no administrator rights."
+LangString WELCOME_TEXT ${LANG_GERMAN} "Der Assistent installiert ${PRODUCT} ${VERSION} für Ihr Benutzerkonto. Administratorrechte sind nicht nötig."
+LangString WELCOME_TEXT ${LANG_FRENCH} "L'assistant va installer ${PRODUCT} ${VERSION} pour votre compte d'utilisateur. Aucun droit d'administrateur n'est nécessaire."
+LangString WELCOME_TEXT ${LANG_SPANISH} "El asistente instalará ${PRODUCT} ${VERSION} para su cuenta de usuario. No se necesitan derechos de administrador."
+LangString WELCOME_TEXT ${LANG_ITALIAN} "La procedura installerà ${PRODUCT} ${VERSION} per il tuo account utente. Non servono diritti di amministratore."
+LangString WELCOME_TEXT ${LANG_DUTCH} "De wizard installeert ${PRODUCT} ${VERSION} voor uw gebruikersaccount. Beheerdersrechten zijn niet nodig."
+
+; Welcome page of an upgrade: the version found and the one replacing it.
+LangString UPGRADE_TEXT ${LANG_ENGLISH} "${PRODUCT} $InstalledVersion is installed in$\r$\n$INSTDIR.$\r$\n$\r$\nSetup will replace it with version ${VERSION}. Your settings are kept."
+LangString UPGRADE_TEXT ${LANG_GERMAN} "${PRODUCT} $InstalledVersion ist installiert in$\r$\n$INSTDIR.$\r$\n$\r$\nDer Assistent ersetzt es durch Version ${VERSION}. Ihre Einstellungen bleiben erhalten."
+LangString UPGRADE_TEXT ${LANG_FRENCH} "${PRODUCT} $InstalledVersion est installé dans$\r$\n$INSTDIR.$\r$\n$\r$\nL'assistant va le remplacer par la version ${VERSION}. Vos réglages sont conservés."
+LangString UPGRADE_TEXT ${LANG_SPANISH} "${PRODUCT} $InstalledVersion está instalado en$\r$\n$INSTDIR.$\r$\n$\r$\nEl asistente lo sustituirá por la versión ${VERSION}. Se conserva su configuración."
+LangString UPGRADE_TEXT ${LANG_ITALIAN} "${PRODUCT} $InstalledVersion è installato in$\r$\n$INSTDIR.$\r$\n$\r$\nLa procedura lo sostituirà con la versione ${VERSION}. Le tue impostazioni vengono mantenute."
+LangString UPGRADE_TEXT ${LANG_DUTCH} "${PRODUCT} $InstalledVersion is geïnstalleerd in$\r$\n$INSTDIR.$\r$\n$\r$\nDe wizard vervangt het door versie ${VERSION}. Uw instellingen blijven behouden."
+
+LangString UPGRADE_ENDS_AGENT ${LANG_ENGLISH} "${PRODUCT} is running: setup will end it, and the device will be disconnected for a moment."
+LangString UPGRADE_ENDS_AGENT ${LANG_GERMAN} "${PRODUCT} läuft: Der Assistent beendet es, und das Gerät wird kurz getrennt."
+LangString UPGRADE_ENDS_AGENT ${LANG_FRENCH} "${PRODUCT} est en cours d'exécution : l'assistant va le fermer, et le périphérique sera déconnecté un instant."
+LangString UPGRADE_ENDS_AGENT ${LANG_SPANISH} "${PRODUCT} se está ejecutando: el asistente lo cerrará y el dispositivo se desconectará un momento."
+LangString UPGRADE_ENDS_AGENT ${LANG_ITALIAN} "${PRODUCT} è in esecuzione: la procedura lo chiuderà e il dispositivo verrà scollegato per un momento."
+LangString UPGRADE_ENDS_AGENT ${LANG_DUTCH} "${PRODUCT} is actief: de wizard sluit het af en het apparaat wordt even losgekoppeld."
+
+; The uninstaller's confirmation.
+LangString UNINSTALL_TEXT ${LANG_ENGLISH} "${PRODUCT} ${VERSION} will be removed from the folder below."
+LangString UNINSTALL_TEXT ${LANG_GERMAN} "${PRODUCT} ${VERSION} wird aus dem folgenden Ordner entfernt."
+LangString UNINSTALL_TEXT ${LANG_FRENCH} "${PRODUCT} ${VERSION} va être supprimé du dossier ci-dessous."
+LangString UNINSTALL_TEXT ${LANG_SPANISH} "${PRODUCT} ${VERSION} se eliminará de la carpeta siguiente."
+LangString UNINSTALL_TEXT ${LANG_ITALIAN} "${PRODUCT} ${VERSION} verrà rimosso dalla cartella seguente."
+LangString UNINSTALL_TEXT ${LANG_DUTCH} "${PRODUCT} ${VERSION} wordt uit de onderstaande map verwijderd."
+
+LangString UNINSTALL_ENDS_AGENT ${LANG_ENGLISH} "${PRODUCT} is running: it will be ended first, and the device disconnected."
+LangString UNINSTALL_ENDS_AGENT ${LANG_GERMAN} "${PRODUCT} läuft: Es wird zuerst beendet, und das Gerät wird getrennt."
+LangString UNINSTALL_ENDS_AGENT ${LANG_FRENCH} "${PRODUCT} est en cours d'exécution : il sera d'abord fermé, et le périphérique déconnecté."
+LangString UNINSTALL_ENDS_AGENT ${LANG_SPANISH} "${PRODUCT} se está ejecutando: primero se cerrará y el dispositivo se desconectará."
+LangString UNINSTALL_ENDS_AGENT ${LANG_ITALIAN} "${PRODUCT} è in esecuzione: verrà prima chiuso e il dispositivo verrà scollegato."
+LangString UNINSTALL_ENDS_AGENT ${LANG_DUTCH} "${PRODUCT} is actief: het wordt eerst afgesloten en het apparaat wordt losgekoppeld."
+
+; The finish page's second box: the agent's "startwin".
+LangString START_WITH_WINDOWS ${LANG_ENGLISH} "Start ${PRODUCT} with Windows"
+LangString START_WITH_WINDOWS ${LANG_GERMAN} "${PRODUCT} mit Windows starten"
+LangString START_WITH_WINDOWS ${LANG_FRENCH} "Démarrer ${PRODUCT} avec Windows"
+LangString START_WITH_WINDOWS ${LANG_SPANISH} "Iniciar ${PRODUCT} con Windows"
+LangString START_WITH_WINDOWS ${LANG_ITALIAN} "Avvia ${PRODUCT} con Windows"
+LangString START_WITH_WINDOWS ${LANG_DUTCH} "${PRODUCT} met Windows starten"
+
+LangString AUTOSTART_INVALID ${LANG_ENGLISH} "${AUTOSTART_SWITCH} takes 0 or 1. Nothing was installed."
+LangString AUTOSTART_INVALID ${LANG_GERMAN} "${AUTOSTART_SWITCH} erwartet 0 oder 1. Es wurde nichts installiert."
+LangString AUTOSTART_INVALID ${LANG_FRENCH} "${AUTOSTART_SWITCH} accepte 0 ou 1. Rien n'a été installé."
+LangString AUTOSTART_INVALID ${LANG_SPANISH} "${AUTOSTART_SWITCH} admite 0 o 1. No se ha instalado nada."
+LangString AUTOSTART_INVALID ${LANG_ITALIAN} "${AUTOSTART_SWITCH} accetta 0 o 1. Non è stato installato nulla."
+LangString AUTOSTART_INVALID ${LANG_DUTCH} "${AUTOSTART_SWITCH} accepteert 0 of 1. Er is niets geïnstalleerd."
+
+LangString SETUP_ALREADY_RUNS ${LANG_ENGLISH} "A setup or uninstall of ${PRODUCT} is already running. Wait until it has finished, then try again."
+LangString SETUP_ALREADY_RUNS ${LANG_GERMAN} "Eine Installation oder Deinstallation von ${PRODUCT} läuft bereits. Warten Sie, bis sie beendet ist, und versuchen Sie es dann erneut."
+LangString SETUP_ALREADY_RUNS ${LANG_FRENCH} "Une installation ou désinstallation de ${PRODUCT} est déjà en cours. Attendez qu'elle soit terminée, puis réessayez."
+LangString SETUP_ALREADY_RUNS ${LANG_SPANISH} "Ya se está ejecutando una instalación o desinstalación de ${PRODUCT}. Espere a que termine e inténtelo de nuevo."
+LangString SETUP_ALREADY_RUNS ${LANG_ITALIAN} "È già in corso un'installazione o disinstallazione di ${PRODUCT}. Attendi che termini, poi riprova."
+LangString SETUP_ALREADY_RUNS ${LANG_DUTCH} "Er is al een installatie of verwijdering van ${PRODUCT} actief. Wacht tot deze klaar is en probeer het opnieuw."

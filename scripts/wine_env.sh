@@ -13,10 +13,12 @@ export WINEARCH=win64
 export LC_ALL=C.UTF-8
 
 if [ -z "${DISPLAY:-}" ]; then
-    # Pick a free display number and keep Xvfb for this shell's lifetime.
-    for n in $(seq 91 120); do
+    # Pick a free display number and keep Xvfb for this shell's lifetime. Other users of
+    # the machine hold numbers too: say so when none is left, rather than fail later.
+    for n in $(seq 91 199); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { XVFB_DISPLAY=":$n"; break; }
     done
+    [ -n "${XVFB_DISPLAY:-}" ] || { echo "wine_env.sh: no free X display between :91 and :199" >&2; return 1; }
     Xvfb "$XVFB_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY="$XVFB_DISPLAY"

@@ -12,8 +12,7 @@ constexpr UINT TRAY_FLAGS_ADD = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;   /
 constexpr UINT TRAY_FLAGS_UPDATE = NIF_MESSAGE | NIF_ICON | NIF_TIP;           // 7
 constexpr UINT TRAY_FLAGS_REMOVE = 0;
 constexpr DWORD NOTICE_TIMEOUT_MS = 100;
-constexpr int TRAY_IMAGE_SIZE = 16;
-
+constexpr int SMALL_ICON_SIZE_96DPI = 16;   // the notification area's size before scaling
 static_assert(TRAY_FLAGS_ADD == 23 && TRAY_FLAGS_UPDATE == 7, "flags the shell expects");
 static_assert(sizeof(g_nid.szTip) == TOOLTIP_SIZE, "tooltip field size");
 
@@ -34,11 +33,64 @@ static const PresentationLook s_looks[] = {
 };
 static_assert(sizeof(s_looks) / sizeof(s_looks[0]) == TP_POOR_SIGNAL + 1, "one look per presentation");
 
-// Shared images come back as the same handle on every load and are never destroyed.
-static HICON LoadTrayImage(int nIconId)
+// Both images of the icon, loaded at one size; replaced together when the size changes.
+struct TrayImage {
+    int nIconId;
+    HICON hIcon;
+};
+static TrayImage s_images[] = {{IDI_DISCONNECTED, nullptr}, {IDI_CONNECTED, nullptr}};
+static int s_nImageSize = 0;
+
+// Windows 10 1607 and later: resolved at run time, so the agent still starts on Windows 7.
+typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
+typedef int(WINAPI* GetSystemMetricsForDpiFn)(int, UINT);
+
+// The notification area's icon size at the window's DPI, which follows a change of the
+// display's scaling; older systems have one DPI per session, which GetSystemMetrics uses.
+static int TrayImageSize(HWND hWnd)
 {
-    return (HICON)LoadImageA(g_hInst, MAKEINTRESOURCEA(nIconId), IMAGE_ICON, TRAY_IMAGE_SIZE,
-                             TRAY_IMAGE_SIZE, LR_SHARED);
+    HMODULE hUser = GetModuleHandleA("user32.dll");
+    GetDpiForWindowFn pfnDpi = (GetDpiForWindowFn)GetProcAddress(hUser, "GetDpiForWindow");
+    GetSystemMetricsForDpiFn pfnMetric = (GetSystemMetricsForDpiFn)GetProcAddress(hUser, "GetSystemMetricsForDpi");
+    UINT nDpi = pfnDpi && hWnd ? pfnDpi(hWnd) : 0;
+    int nSize = pfnMetric && nDpi ? pfnMetric(SM_CXSMICON, nDpi) : GetSystemMetrics(SM_CXSMICON);
+    return nSize > 0 ? nSize : SMALL_ICON_SIZE_96DPI;
+}
+
+// Loads both images at the window's size when they are not at it yet, points g_nid at the
+// new image of the same picture and destroys the old ones: the shell keeps its own copy.
+// 1 when the images were replaced.
+static int LoadTrayImages(HWND hWnd)
+{
+    int nSize = TrayImageSize(hWnd);
+    if (nSize == s_nImageSize)
+        return 0;
+    for (TrayImage& image : s_images) {
+        HICON hNew = (HICON)LoadImageA(g_hInst, MAKEINTRESOURCEA(image.nIconId), IMAGE_ICON, nSize, nSize, 0);
+        if (!hNew)
+            continue;   // the old image, at the wrong size, beats none
+        if (image.hIcon && g_nid.hIcon == image.hIcon)
+            g_nid.hIcon = hNew;
+        if (image.hIcon)
+            DestroyIcon(image.hIcon);
+        image.hIcon = hNew;
+    }
+    s_nImageSize = nSize;
+    return 1;
+}
+
+HICON TrayImageOf(int nIconId)
+{
+    for (const TrayImage& image : s_images)
+        if (image.nIconId == nIconId)
+            return image.hIcon;
+    return nullptr;
+}
+
+static HICON LoadTrayImage(HWND hWnd, int nIconId)
+{
+    LoadTrayImages(hWnd);
+    return TrayImageOf(nIconId);
 }
 
 int AddTrayIcon(HWND hWnd)
@@ -52,7 +104,7 @@ int AddTrayIcon(HWND hWnd)
     g_nid.uID = TRAY_ICON_ID;
     g_nid.uFlags = TRAY_FLAGS_ADD;
     g_nid.uCallbackMessage = WM_TRAY_NOTIFY;
-    g_nid.hIcon = LoadTrayImage(IDI_DISCONNECTED);
+    g_nid.hIcon = LoadTrayImage(hWnd, IDI_DISCONNECTED);
     lstrcpynA(g_nid.szTip, g_text.t1, sizeof(g_nid.szTip));
     lstrcpynA(g_nid.szInfoTitle, g_text.t1, sizeof(g_nid.szInfoTitle));
     lstrcpynA(g_nid.szInfo, g_text.tip1, sizeof(g_nid.szInfo));
@@ -67,7 +119,7 @@ int PresentStatus(HWND hWnd, TrayPresentation nPresentation, const char* pszHost
     if (nPresentation < TP_NO_DEVICE || nPresentation > TP_POOR_SIGNAL)
         return 0;
     const PresentationLook& look = s_looks[nPresentation];
-    g_nid.hIcon = LoadTrayImage(look.nIconId);
+    g_nid.hIcon = LoadTrayImage(hWnd, look.nIconId);
 
     // snprintf cuts a long host name at the field's 127 characters.
     char szTip[TOOLTIP_SIZE];
@@ -109,6 +161,8 @@ int OnTaskbarCreated(HWND hWnd)
     // Never added (library failed to open): there is nothing to put back.
     if (g_nid.cbSize == 0)
         return 0;
+    // A new taskbar may come with a new scale (Explorer restarted after a change).
+    LoadTrayImages(hWnd);
     g_nid.hWnd = hWnd;
     g_nid.uFlags = TRAY_FLAGS_UPDATE;
     Shell_NotifyIconA(NIM_ADD, &g_nid);
@@ -134,4 +188,14 @@ void RetitleTrayIcon(HWND hWnd)
     char szTip[TOOLTIP_SIZE];
     snprintf(szTip, sizeof(szTip), "%s - %s", g_text.t1, pszStatus);
     UpdateTrayIcon(hWnd, szTip);
+}
+
+int OnDisplayChange(HWND hWnd)
+{
+    // Nothing shown yet (or never: the library failed to open); the add loads the images.
+    if (g_nid.cbSize == 0 || !LoadTrayImages(hWnd))
+        return 0;
+    g_nid.uFlags = TRAY_FLAGS_UPDATE;
+    Shell_NotifyIconA(NIM_MODIFY, &g_nid);
+    return 1;
 }

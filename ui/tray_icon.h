@@ -1,4 +1,5 @@
-// The notification-area icon: start-up notice, status presentations, re-creation.
+// The notification-area icon: start-up notice, status presentations, re-creation, and
+// its images at the size the display's scaling asks for.
 #pragma once
 #include <windows.h>
 
@@ -25,3 +26,8 @@ int RemoveTrayIcon();
 void RetitleTrayIcon(HWND hWnd);
 // The shell restarted: put the icon back from g_nid, without a notice.
 int OnTaskbarCreated(HWND hWnd);
+// The display's scaling may have changed: shows the images at the notification area's
+// new size, when it differs; 1 when the icon was updated.
+int OnDisplayChange(HWND hWnd);
+// The image of an icon resource as the tray icon shows it (null before the first load).
+HICON TrayImageOf(int nIconId);

@@ -1,10 +1,13 @@
 // The real setup program under Wine, run silently: fresh install, upgrade and uninstall over a
-// running agent, refused folders, and one version in the exe, the setup and Apps & features.
+// running agent, refused folders, files it must leave alone, one setup at a time, Start with
+// Windows; one version in the exe, the setup and Apps & features; what the programs declare.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <algorithm>
 #include <set>
 #include "settings/reg_key.h"
 #include "settings/settings.h"
+#include "sim/sim_journal.h"
 #include "support/agent_process.h"
 #include "support/setup_checks.h"
 
@@ -15,6 +18,7 @@ constexpr const char* kUninstaller = "uninstall.exe";
 constexpr const char* kManifest = "install.lst";   // what the setup installed, one path a line
 constexpr const char* kExeName = "VELTRIX Q5.exe";
 constexpr DWORD kSetupTimeoutMs = 60000;
+constexpr int kSetupRefused = 2;   // setup's exit code when it stopped before changing anything
 // Longest folder the agent's path buffers take: "<folder>\lang\ZeroVez_<code>.ini" with the
 // longest language code must fit APP_PATH_SIZE bytes with its NUL.
 constexpr size_t kMaxFolderBytes =
@@ -73,6 +77,84 @@ std::string ShortPath(const std::string& path)
 
 std::string ShortcutPath() { return ShellFolder(CSIDL_PROGRAMS) + "\\VELTRIX Q5.lnk"; }
 
+// Wine running as root writes any file whatever its read-only bit: the Linux immutable flag
+// makes one really unwritable (and undeletable) until this ends.
+class Immutable {
+public:
+    explicit Immutable(const std::string& path) : m_path(path) { m_bSet = Chattr("+i", false); }
+    ~Immutable() { Chattr("-i", true); }
+    bool Set() const { return m_bSet; }
+private:
+    bool Writable() const
+    {
+        HANDLE h = CreateFileW(WidePath(m_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(h);
+        return true;
+    }
+    // Wine starts a Linux program named by its Linux path, but gives no exit code for it:
+    // wait for the flag to show instead.
+    bool Chattr(const char* pszFlag, bool bWritable) const
+    {
+        typedef char*(CDECL * UnixNameFn)(const WCHAR*);
+        auto pfnUnixName = (UnixNameFn)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+        char* pszUnix = pfnUnixName ? pfnUnixName(WidePath(m_path).c_str()) : nullptr;
+        if (!pszUnix)
+            return false;
+        std::string command = std::string("/usr/bin/chattr ") + pszFlag + " \"" + pszUnix + "\"";
+        HeapFree(GetProcessHeap(), 0, pszUnix);
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return false;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return WaitUntil(E2E_START_TIMEOUT_MS, [&] { return Writable() == bWritable; });
+    }
+    std::string m_path;
+    bool m_bSet = false;
+};
+
+// A resource of a program file as bytes ("" when it has none).
+std::string ResourceOf(const std::string& path, const char* pszType, const char* pszName)
+{
+    HMODULE hModule = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!hModule)
+        return "";
+    HRSRC hRes = FindResourceA(hModule, pszName, pszType);
+    std::string bytes = hRes ? std::string((const char*)LockResource(LoadResource(hModule, hRes)),
+                                           SizeofResource(hModule, hRes))
+                             : "";
+    FreeLibrary(hModule);
+    return bytes;
+}
+
+std::string ManifestOf(const std::string& path)
+{
+    return ResourceOf(path, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));   // RT_MANIFEST, the process's
+}
+
+// A visible top-level window of a process; null while it has none.
+HWND VisibleWindowOf(DWORD dwPid)
+{
+    struct Search { DWORD dwPid; HWND hFound; } search = {dwPid, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Search* p = (Search*)lParam;
+            DWORD dwPid = 0;
+            GetWindowThreadProcessId(hWnd, &dwPid);
+            if (dwPid != p->dwPid || !IsWindowVisible(hWnd))
+                return TRUE;
+            p->hFound = hWnd;
+            return FALSE;
+        },
+        (LPARAM)&search);
+    return search.hFound;
+}
+
 bool KeyExists(const char* pszKey)
 {
     HKEY hKey;
@@ -120,10 +202,10 @@ void ListTree(const std::string& dir, const std::string& prefix, std::set<std::s
     FindClose(hFind);
 }
 
-// Where a call stands in an installed stand-in's journal, looking from nFrom on; npos when absent.
-size_t JournalFind(const std::string& folder, const char* pszCall, size_t nFrom = 0)
+// Where a call stands in the stand-in's journal, looking from nFrom on; npos when absent.
+size_t JournalFind(const std::string& journal, const char* pszCall, size_t nFrom = 0)
 {
-    return ReadFileText(folder + "\\wusb_journal.log").find(std::string(" ") + pszCall + "\r\n", nFrom);
+    return ReadFileText(journal).find(std::string(" ") + pszCall + "\r\n", nFrom);
 }
 
 std::string VersionOf(const std::string& path)
@@ -156,18 +238,25 @@ std::string SetupLanguageCode()
 
 class Installer : public ::testing::Test {
 protected:
-    void SetUp() override { Clean(); }
+    // The stand-in's journal is kept outside the program folder, which uninstall removes
+    // with what the product wrote there.
+    void SetUp() override
+    {
+        Clean();
+        SetEnvironmentVariableA(SIM_JOURNAL_ENV, journal.c_str());
+    }
     void TearDown() override
     {
         EXPECT_TRUE(EndRunningAgents());
         Clean();
+        SetEnvironmentVariableA(SIM_JOURNAL_ENV, nullptr);
     }
     // Removes what a run left: its installation, shortcut and Apps & features entry.
     void Clean()
     {
         if (Exists(folder + "\\" + kUninstaller))
             RunUninstaller(folder);
-        DeleteFileA((folder + "\\wusb_journal.log").c_str());   // the stand-in's, not installed
+        DeleteFileA((folder + "\\" + PRODUCT_SIM_JOURNAL).c_str());   // the stand-in's, not installed
         RemoveDirectoryA(folder.c_str());
         DeleteFileA(ShortcutPath().c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
@@ -179,19 +268,20 @@ protected:
             return nullptr;
         HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
         bool bAttached =
-            WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(folder, kImport) != std::string::npos; });
+            WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, kImport) != std::string::npos; });
         return bAttached ? hWnd : nullptr;
     }
     void ExpectDetachedAndClosed()
     {
-        size_t nUnimport = JournalFind(folder, kUnimport);
+        size_t nUnimport = JournalFind(journal, kUnimport);
         EXPECT_NE(nUnimport, std::string::npos);
-        EXPECT_NE(JournalFind(folder, kClose, nUnimport), std::string::npos);
+        EXPECT_NE(JournalFind(journal, kClose, nUnimport), std::string::npos);
     }
 
     RegistrySandbox registry;
     TempDir root{"setup"};
     std::string folder = root.Path() + "\\VELTRIX Q5";
+    std::string journal = root.Path() + "\\journal.log";
 };
 
 }  // namespace
@@ -325,7 +415,7 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     ExpectDetachedAndClosed();
     std::set<std::string> left;
     ListTree(folder, "", &left);
-    EXPECT_EQ(left, (std::set<std::string>{"my notes.txt", "wusb_journal.log"}));
+    EXPECT_EQ(left, (std::set<std::string>{"my notes.txt"}));
     EXPECT_FALSE(Exists(ShortcutPath()));
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run));
@@ -358,7 +448,7 @@ TEST_F(Installer, FolderTheCodePageCannotSpell)
     ASSERT_FALSE(folder.empty());
     AgentProcess agent;
     ASSERT_TRUE(agent.Start(longFolder + "\\" + kExeName));
-    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(folder, kImport) != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, kImport) != std::string::npos; }));
     std::string run;
     EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
     EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
@@ -413,12 +503,117 @@ TEST_F(Installer, OneVersionEverywhere)
     EXPECT_EQ(VersionOf(DistDir() + "\\" + kExeName), PROJECT_VERSION_TEXT);
     EXPECT_EQ(VersionOf(setup), PROJECT_VERSION_TEXT);
     // The application manifest names the same version.
-    HMODULE hExe = LoadLibraryExA((DistDir() + "\\" + kExeName).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(hExe, nullptr);
-    HRSRC hRes = FindResourceA(hExe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));   // RT_MANIFEST
-    std::string manifest = hRes ? std::string((const char*)LockResource(LoadResource(hExe, hRes)),
-                                              SizeofResource(hExe, hRes))
-                                : "";
-    FreeLibrary(hExe);
+    std::string manifest = ManifestOf(DistDir() + "\\" + kExeName);
     EXPECT_NE(manifest.find(std::string("version=\"") + PROJECT_VERSION_TEXT + "\""), std::string::npos);
+}
+
+// Themed controls, the Windows versions they run on as such, per-monitor DPI awareness with
+// a fallback for Windows before 10 1607, and no elevation: the agent, q5check and the setup.
+TEST_F(Installer, ManifestsOfTheThreePrograms)
+{
+    const char* const kCommon[] = {
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+        "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",   // 7
+        "<supportedOS Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"/>",   // 8
+        "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>",   // 8.1
+        "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",   // 10 and 11
+        "WindowsSettings\">PerMonitorV2,",
+        "level=\"asInvoker\"",
+    };
+    // The setup's pages cannot rescale themselves on Windows 8.1, so it falls back to the
+    // system DPI there (NSIS writes "true"); the agent's windows are per monitor.
+    const struct { std::string path; const char* pszDpiAware; } kPrograms[] = {
+        {DistDir() + "\\" + kExeName, ">true/pm</dpiAware>"},
+        {DistDir() + "\\q5check.exe", ">true/pm</dpiAware>"},
+        {SetupPath(), ">true</dpiAware>"},
+    };
+    for (const auto& program : kPrograms) {
+        std::string manifest = ManifestOf(program.path);
+        for (const char* pszEntry : kCommon)
+            EXPECT_NE(manifest.find(pszEntry), std::string::npos) << program.path << ": " << pszEntry;
+        EXPECT_NE(manifest.find(program.pszDpiAware), std::string::npos) << program.path;
+    }
+}
+
+// Each of the exe's icons holds every size Windows asks for from 100 % to 400 %; the
+// largest as PNG.
+TEST_F(Installer, IconsHoldEverySize)
+{
+#pragma pack(push, 2)
+    struct GroupEntry { BYTE bWidth, bHeight, bColors, bReserved; WORD wPlanes, wBitCount; DWORD cbBytes; WORD nId; };
+#pragma pack(pop)
+    const std::string exe = DistDir() + "\\" + kExeName;
+    for (int nGroup : {IDI_APP, IDI_CONNECTED, IDI_DISCONNECTED}) {
+        std::string group = ResourceOf(exe, MAKEINTRESOURCEA(14), MAKEINTRESOURCEA(nGroup));   // RT_GROUP_ICON
+        ASSERT_GE(group.size(), 6u) << nGroup;
+        size_t nCount = std::min<size_t>(*(const WORD*)&group[4], (group.size() - 6) / sizeof(GroupEntry));
+        std::vector<int> sizes;
+        for (size_t i = 0; i < nCount; ++i) {
+            const GroupEntry* pEntry = (const GroupEntry*)&group[6 + i * sizeof(GroupEntry)];
+            sizes.push_back(pEntry->bWidth ? pEntry->bWidth : 256);
+            std::string image = ResourceOf(exe, MAKEINTRESOURCEA(3), MAKEINTRESOURCEA(pEntry->nId));   // RT_ICON
+            EXPECT_EQ(image.compare(0, 4, "\x89PNG") == 0, sizes.back() == 256) << nGroup << " " << sizes.back();
+        }
+        EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256})) << nGroup;
+    }
+}
+
+// Start with Windows switched off by the silent switch: the agent's first start writes no
+// Run value (without the switch a first install turns it on: see the uninstall test).
+TEST_F(Installer, SilentAutostartOffLeavesNoRunValue)
+{
+    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S /AUTOSTART=0 /D=" + folder), 0);
+    AgentProcess agent;
+    ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));
+    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    ASSERT_NE(hWnd, nullptr);
+    std::string run;
+    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << run;
+    DWORD dwStartWin = 1;
+    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin) && dwStartWin == 0);
+    EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
+}
+
+// An administrator's unwritable Setting.ini is no file "in use": upgrade and uninstall go on
+// (the uninstall leaves it, since it cannot be removed).
+TEST_F(Installer, UnwritableSettingIniStopsNeitherUpgradeNorUninstall)
+{
+    ASSERT_EQ(RunSetup(folder), 0);
+    Immutable settings(folder + "\\Setting.ini");
+    ASSERT_TRUE(settings.Set());
+    EXPECT_EQ(RunSetup(folder), 0);
+    EXPECT_EQ(RunUninstaller(folder), 0);
+    EXPECT_FALSE(Exists(folder + "\\" + kExeName));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+// What the product writes in its folder goes with it, and so does the folder then.
+TEST_F(Installer, UninstallRemovesTheJournalAndTheFolder)
+{
+    ASSERT_EQ(RunSetup(folder), 0);
+    root.Write(std::string("VELTRIX Q5\\") + PRODUCT_SIM_JOURNAL, "5 WUSBOpen(32868,3000,0) = 0\r\n");
+    // Without "_?=" the uninstaller works from a copy of itself, which can remove the folder.
+    ASSERT_EQ(RunAndWait("\"" + folder + "\\" + kUninstaller + "\" /S"), 0);
+    EXPECT_TRUE(WaitUntil(kSetupTimeoutMs, [&] { return !Exists(folder); }));
+}
+
+// A second setup while one is open says so and changes nothing.
+TEST_F(Installer, SecondSetupIsRefused)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string first = "\"" + SetupPath() + "\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, &first[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    HWND hLanguagePage = nullptr;
+    EXPECT_TRUE(WaitUntil(kSetupTimeoutMs, [&] { return (hLanguagePage = VisibleWindowOf(pi.dwProcessId)) != nullptr; }));
+
+    EXPECT_EQ(RunSetup(folder), kSetupRefused);
+    EXPECT_FALSE(Exists(folder));
+
+    PostMessageA(hLanguagePage, WM_COMMAND, IDCANCEL, 0);
+    if (WaitForSingleObject(pi.hProcess, kSetupTimeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
 }

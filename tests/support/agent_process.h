@@ -16,7 +16,7 @@ public:
     const std::string& Path() const { return m_dir.Path(); }
     std::string ExePath() const { return Path() + "\\VELTRIX Q5.exe"; }
     std::string ScenarioPath() const { return Path() + "\\wusb_sim.ini"; }
-    std::string JournalPath() const { return Path() + "\\wusb_journal.log"; }
+    std::string JournalPath() const { return Path() + "\\" PRODUCT_SIM_JOURNAL; }
     std::string CheckExePath() const { return Path() + "\\q5check.exe"; }   // the diagnostics command
     // Replaces the stand-in's scenario file (INI text).
     void WriteScenario(const std::string& text) const;

@@ -4,6 +4,7 @@
 #include "settings/language.h"
 #include "settings/settings.h"
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // ---- Fake client library ---------------------------------------------------
@@ -342,4 +343,77 @@ DWORD WINAPI WatchFile(void* pArg)
         Sleep(5);
     }
     return 0;
+}
+
+// ---- Screen DPI ------------------------------------------------------------
+static const char DPI_KEY[] = "Control Panel\\Desktop";
+static const char DPI_VALUE[] = "LogPixels";
+static const char DPI_ENV[] = "AGENT_TEST_DPI";   // tells the child what it was started at
+constexpr DWORD DPI_CHILD_TIMEOUT_MS = 120000;
+
+UINT ScreenDpi()
+{
+    HDC hdc = GetDC(nullptr);
+    UINT nDpi = (UINT)GetDeviceCaps(hdc, LOGPIXELSY);
+    ReleaseDC(nullptr, hdc);
+    return nDpi;
+}
+
+UINT RequestedDpi()
+{
+    char szDpi[16] = "";
+    DWORD cch = GetEnvironmentVariableA(DPI_ENV, szDpi, sizeof(szDpi));
+    return cch > 0 && cch < sizeof(szDpi) ? (UINT)atoi(szDpi) : DEFAULT_DPI;
+}
+
+// Starts this executable with a gtest filter, sharing this process's output; its exit code.
+static DWORD RunSelf(const char* pszFilter)
+{
+    char szExe[MAX_PATH] = "";
+    char szCommand[MAX_PATH + 512];
+    GetModuleFileNameA(nullptr, szExe, sizeof(szExe));
+    snprintf(szCommand, sizeof(szCommand), "\"%s\" --gtest_brief=1 --gtest_filter=%s", szExe, pszFilter);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    for (HANDLE h : {si.hStdInput, si.hStdOutput, si.hStdError})
+        SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    fflush(stdout);
+    PROCESS_INFORMATION pi = {};
+    DWORD dwCode = (DWORD)-1;
+    if (!CreateProcessA(nullptr, szCommand, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return dwCode;
+    if (WaitForSingleObject(pi.hProcess, DPI_CHILD_TIMEOUT_MS) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &dwCode);
+    else
+        TerminateProcess(pi.hProcess, dwCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return dwCode;
+}
+
+bool RunTestsAtDpi(UINT nDpi, const char* pszFilter)
+{
+    HKEY hKey;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, DPI_KEY, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hKey,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    DWORD dwOld = 0, cbOld = sizeof(dwOld), dwType = 0;
+    bool bHadValue = RegQueryValueExA(hKey, DPI_VALUE, nullptr, &dwType, (BYTE*)&dwOld, &cbOld) == ERROR_SUCCESS;
+    DWORD dwDpi = nDpi;
+    RegSetValueExA(hKey, DPI_VALUE, 0, REG_DWORD, (const BYTE*)&dwDpi, sizeof(dwDpi));
+    char szDpi[16];
+    snprintf(szDpi, sizeof(szDpi), "%u", nDpi);
+    SetEnvironmentVariableA(DPI_ENV, szDpi);
+    DWORD dwCode = RunSelf(pszFilter);
+    SetEnvironmentVariableA(DPI_ENV, nullptr);
+    if (bHadValue)
+        RegSetValueExA(hKey, DPI_VALUE, 0, dwType, (const BYTE*)&dwOld, cbOld);
+    else
+        RegDeleteValueA(hKey, DPI_VALUE);
+    RegCloseKey(hKey);
+    return dwCode == 0;
 }

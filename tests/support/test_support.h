@@ -109,3 +109,15 @@ bool TakeQuitMessage(WPARAM* pCode = nullptr);
 std::string DlgItemText(HWND hDlg, int nId);
 // Dispatches whatever is queued for this thread, for up to nMs milliseconds.
 void PumpMessages(DWORD nMs);
+
+// ---- Screen DPI ------------------------------------------------------------
+// Wine, like Windows, takes the system DPI (the prefix's LogPixels) once, at a process's start.
+constexpr UINT DEFAULT_DPI = 96;
+// The system DPI this process runs at.
+UINT ScreenDpi();
+// The DPI RunTestsAtDpi started this process at; DEFAULT_DPI for a plain start.
+UINT RequestedDpi();
+// Runs the tests of this executable that match the gtest filter in a child process started
+// at nDpi, then puts the prefix's DPI back. The child prints to this process's output.
+// True when the child ran and its tests passed.
+bool RunTestsAtDpi(UINT nDpi, const char* pszFilter);

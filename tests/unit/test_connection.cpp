@@ -13,11 +13,6 @@ static const unsigned short kVid = 0x0A5C, kPid = 0x21E8;
 static const unsigned int kDeviceId = 77;
 static const char* const kListed = "[device]\r\nidnum=1\r\nid0=VID_0A5C&PID_21E8\r\n";
 
-static HICON SharedImage(int nId)
-{
-    return (HICON)LoadImageA(g_hInst, MAKEINTRESOURCEA(nId), IMAGE_ICON, 16, 16, LR_SHARED);
-}
-
 // A library whose first record comes without its address record.
 static int ListWithoutAddress(_WUSB_SERVER* pServers, int)
 {
@@ -88,7 +83,7 @@ TEST_F(Connection, NoServer)
     OnWUSBNotify(m_hWnd);
     EXPECT_EQ(Traces(), std::vector<std::string>{"==== OnWUSBNotify ==== 0\n"});
     EXPECT_STREQ(g_nid.szTip, "Q5 - NoDev");
-    EXPECT_EQ(g_nid.hIcon, SharedImage(IDI_DISCONNECTED));
+    EXPECT_EQ(g_nid.hIcon, TrayImageOf(IDI_DISCONNECTED));
     EXPECT_EQ(g_nStatus, STATUS_NO_DEVICE);
     EXPECT_EQ(g_nConnectItem, CONNECT_ITEM_NO_DEVICE);
     EXPECT_EQ(g_bNeedScan, 1);
@@ -176,7 +171,7 @@ TEST_F(Connection, InUse)
         EXPECT_EQ(TraceAt(2), std::string("Device hostname = ") + c.pszHolder + "\n");
         EXPECT_EQ(TraceAt(3), "Computer hostname = THIS-PC\n");
         EXPECT_STREQ(g_nid.szTip, c.pszTip);
-        EXPECT_EQ(g_nid.hIcon, SharedImage(c.nIconId));
+        EXPECT_EQ(g_nid.hIcon, TrayImageOf(c.nIconId));
         EXPECT_EQ(g_nStatus, c.nStatus);
         EXPECT_EQ(g_nConnectItem, c.nItem);
         EXPECT_EQ(g_bConnected, c.bConnected);

@@ -136,11 +136,13 @@ TEST(LangFiles, AgentLoadsTheShippedFiles)
 }
 
 // Every dialog text of every shipped language fits its control, measured with the dialog's
-// own font the way a left-aligned static draws it (word-wrapped, '&' as a prefix).
+// own font the way a left-aligned static draws it (word-wrapped, '&' as a prefix), at the
+// DPI this process runs at.
 static INT_PTR CALLBACK PlainDlgProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
 
 TEST(LangFiles, EveryDialogTextFitsItsControl)
 {
+    EXPECT_EQ(ScreenDpi(), RequestedDpi());
     const struct { int nDialog; int nControl; const char* pszKey; } kTexts[] = {
         {IDD_ABOUT, IDC_APP_LABEL, "msg4"},
         {IDD_ABOUT, IDC_DRV_LABEL, "msg5"},
@@ -168,10 +170,18 @@ TEST(LangFiles, EveryDialogTextFitsItsControl)
             if (rcText.right * rcText.bottom > rcWidest.right * rcWidest.bottom)
                 rcWidest = rcText, widest = code;
         }
-        printf("[ figures ] %s: largest %s, %ldx%ld of %ldx%ld px\n", t.pszKey, widest.c_str(), rcWidest.right,
-               rcWidest.bottom, rcClient.right, rcClient.bottom);
+        printf("[ figures ] %u dpi, %s: largest %s, %ldx%ld of %ldx%ld px\n", ScreenDpi(), t.pszKey, widest.c_str(),
+               rcWidest.right, rcWidest.bottom, rcClient.right, rcClient.bottom);
         SelectObject(hdc, hOld);
         ReleaseDC(hCtl, hdc);
         DestroyWindow(hDlg);
     }
+}
+
+// The dialogs' fonts are given in points, so the dialogs scale with the DPI: the texts must
+// fit at 125, 150 and 200 % too, each measured in a process started at that DPI.
+TEST(LangFiles, EveryDialogTextFitsAtEveryScale)
+{
+    for (UINT nDpi : {120u, 144u, 192u})
+        EXPECT_TRUE(RunTestsAtDpi(nDpi, "LangFiles.EveryDialogTextFitsItsControl")) << nDpi << " dpi";
 }

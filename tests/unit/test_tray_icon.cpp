@@ -4,9 +4,28 @@
 #include "ui/tray_icon.h"
 #include "res/resource.h"
 
-static HICON SharedImage(int nId)
+// Width of an icon's image; 0 for a handle that is no icon (any more).
+static int IconWidth(HICON hIcon)
 {
-    return (HICON)LoadImageA(g_hInst, MAKEINTRESOURCEA(nId), IMAGE_ICON, 16, 16, LR_SHARED);
+    ICONINFO info = {};
+    if (!hIcon || !GetIconInfo(hIcon, &info))
+        return 0;
+    BITMAP bm = {};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bm.bmWidth;
+}
+
+// The notification area's icon size at each DPI the tests run at.
+static int IconSizeAt(UINT nDpi)
+{
+    const struct { UINT nDpi; int nSize; } kSizes[] = {{96, 16}, {144, 24}};
+    for (const auto& s : kSizes)
+        if (s.nDpi == nDpi)
+            return s.nSize;
+    ADD_FAILURE() << "no expected size at " << nDpi << " dpi";
+    return 0;
 }
 
 class TrayIcon : public ::testing::Test {
@@ -39,7 +58,7 @@ TEST_F(TrayIcon, AddFillsRecordWithNotice)
     EXPECT_EQ(g_nid.uFlags, 23u);
     EXPECT_EQ(g_nid.uCallbackMessage, WM_TRAY_NOTIFY);
     EXPECT_NE(g_nid.hIcon, nullptr);
-    EXPECT_EQ(g_nid.hIcon, SharedImage(IDI_DISCONNECTED));
+    EXPECT_EQ(g_nid.hIcon, TrayImageOf(IDI_DISCONNECTED));
     EXPECT_STREQ(g_nid.szTip, "Veltrix");
     EXPECT_STREQ(g_nid.szInfoTitle, "Veltrix");
     EXPECT_STREQ(g_nid.szInfo, "Agent started");
@@ -68,12 +87,12 @@ TEST_F(TrayIcon, EachPresentationSetsImageAndTooltip)
         {TP_CONNECTED, nullptr, "Veltrix - Connected", IDI_CONNECTED},   // same twice: sent again
     };
     AddTrayIcon(m_hWnd);
-    ASSERT_NE(SharedImage(IDI_CONNECTED), SharedImage(IDI_DISCONNECTED));
+    ASSERT_NE(TrayImageOf(IDI_CONNECTED), TrayImageOf(IDI_DISCONNECTED));
     for (const Case& c : cases) {
         g_nid.uFlags = 0;
         EXPECT_EQ(PresentStatus(m_hWnd, c.nPresentation, c.pszHost), 1);
         EXPECT_STREQ(g_nid.szTip, c.pszTip);
-        EXPECT_EQ(g_nid.hIcon, SharedImage(c.nIconId)) << c.pszTip;
+        EXPECT_EQ(g_nid.hIcon, TrayImageOf(c.nIconId)) << c.pszTip;
         EXPECT_EQ(g_nid.uFlags, 7u);
         EXPECT_EQ(g_nid.uID, TRAY_ICON_ID);
         EXPECT_EQ(g_nid.uCallbackMessage, WM_TRAY_NOTIFY);
@@ -102,7 +121,7 @@ TEST_F(TrayIcon, RetitleKeepsImage)
     AddTrayIcon(m_hWnd);
     PresentStatus(m_hWnd, TP_CONNECTED, nullptr);
     EXPECT_EQ(UpdateTrayIcon(m_hWnd, "Verbunden"), 1);
-    EXPECT_EQ(g_nid.hIcon, SharedImage(IDI_CONNECTED));
+    EXPECT_EQ(g_nid.hIcon, TrayImageOf(IDI_CONNECTED));
     EXPECT_STREQ(g_nid.szTip, "Verbunden");
 }
 
@@ -128,4 +147,62 @@ TEST_F(TrayIcon, RecreateRemoveAndShellRestart)
     EXPECT_EQ(RemoveTrayIcon(), 1);
     EXPECT_EQ(g_nid.uFlags, 0u);
     EXPECT_EQ(g_nid.uID, TRAY_ICON_ID);
+}
+
+// The icon handed to the shell has the notification area's size at the system DPI: 16 px at
+// 96 dpi, 24 px at 144 (TrayIconAtDpi runs this at 144).
+TEST_F(TrayIcon, ImageHasTheNotificationAreasSize)
+{
+    EXPECT_EQ(ScreenDpi(), RequestedDpi());
+    AddTrayIcon(m_hWnd);
+    EXPECT_EQ(IconWidth(g_nid.hIcon), IconSizeAt(ScreenDpi()));
+    PresentStatus(m_hWnd, TP_CONNECTED, nullptr);
+    EXPECT_EQ(IconWidth(g_nid.hIcon), IconSizeAt(ScreenDpi()));
+    printf("[ figures ] tray icon at %u dpi: %d px\n", ScreenDpi(), IconWidth(g_nid.hIcon));
+}
+
+// Scaling changes reload both images at the new size and destroy the replaced ones. A window
+// made DPI-unaware reports 96 dpi, so messages to it stand for a change back to 100 %.
+TEST_F(TrayIcon, ScalingChangesReloadTheImagesWithoutLeaks)
+{
+    if (ScreenDpi() == DEFAULT_DPI)
+        GTEST_SKIP() << "needs a DPI above 96: TrayIconAtDpi runs it at 144";
+    typedef HANDLE(WINAPI * SetThreadDpiContextFn)(HANDLE);
+    auto pfnSetContext = (SetThreadDpiContextFn)GetProcAddress(GetModuleHandleA("user32.dll"),
+                                                               "SetThreadDpiAwarenessContext");
+    ASSERT_NE(pfnSetContext, nullptr);
+    HANDLE hOldContext = pfnSetContext((HANDLE)(LONG_PTR)-1);   // DPI_AWARENESS_CONTEXT_UNAWARE
+    HWND hUnaware = CreateTestMainWindow();
+    pfnSetContext(hOldContext);
+    ASSERT_NE(hUnaware, nullptr);
+
+    AddTrayIcon(m_hWnd);
+    PresentStatus(m_hWnd, TP_CONNECTED, nullptr);
+    const struct { HWND hWnd; UINT uMsg; int nSize; } kChanges[] = {
+        {hUnaware, WM_DISPLAYCHANGE, IconSizeAt(DEFAULT_DPI)},
+        {m_hWnd, WM_DPICHANGED, IconSizeAt(ScreenDpi())},
+        {hUnaware, WM_SETTINGCHANGE, IconSizeAt(DEFAULT_DPI)},
+        {m_hWnd, g_uTaskbarCreatedMsg, IconSizeAt(ScreenDpi())},
+    };
+    for (const auto& c : kChanges) {
+        SCOPED_TRACE(c.uMsg);
+        HICON hBefore[] = {TrayImageOf(IDI_CONNECTED), TrayImageOf(IDI_DISCONNECTED)};
+        SendMessageA(c.hWnd, c.uMsg, 0, 0);
+        EXPECT_EQ(g_nid.hIcon, TrayImageOf(IDI_CONNECTED));   // still the connected picture
+        EXPECT_EQ(IconWidth(TrayImageOf(IDI_CONNECTED)), c.nSize);
+        EXPECT_EQ(IconWidth(TrayImageOf(IDI_DISCONNECTED)), c.nSize);
+        EXPECT_EQ(IconWidth(hBefore[0]), 0) << "replaced image not destroyed";
+        EXPECT_EQ(IconWidth(hBefore[1]), 0) << "replaced image not destroyed";
+    }
+    // The same size again loads nothing.
+    HICON hShown = g_nid.hIcon;
+    SendMessageA(m_hWnd, WM_DISPLAYCHANGE, 0, 0);
+    EXPECT_EQ(g_nid.hIcon, hShown);
+    DestroyWindow(hUnaware);
+}
+
+TEST(TrayIconAtDpi, At144)
+{
+    EXPECT_TRUE(RunTestsAtDpi(144, "TrayIcon.ImageHasTheNotificationAreasSize:"
+                                   "TrayIcon.ScalingChangesReloadTheImagesWithoutLeaks"));
 }
