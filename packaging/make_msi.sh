@@ -55,7 +55,7 @@ PRODUCT_CODE="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys
 
 # ---- wixl ---------------------------------------------------------------------
 # An Icon's SourceFile is taken relative to where wixl runs.
-cp "$HERE/../res/icons/connected.ico" "$GEN/agent.ico"
+cp "$PRODUCT_DEFS/icons/connected.ico" "$GEN/agent.ico"   # drawn by the build
 (cd "$GEN" && wixl -a x64 -I "$GEN" -o "$MSI" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D ActiveSetupVersion="${VERSION//./,}" \
     -D ActionsDll=msi_actions.dll -D IconFile=agent.ico \
