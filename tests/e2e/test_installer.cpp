@@ -165,24 +165,6 @@ bool KeyExists(const char* pszKey)
 }
 
 // Relative paths of the program folder the build laid out, as setup must install them.
-std::vector<std::string> ProgramFiles()
-{
-    std::vector<std::string> files;
-    for (const char* pszPattern : {"*.exe", "*.dll", "Setting.ini", "wusb_sim.ini", "lang\\*.ini"}) {
-        std::string pattern = pszPattern;
-        std::string prefix = pattern.find('\\') == std::string::npos ? "" : "lang\\";
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = FindFirstFileA((DistDir() + "\\" + pattern).c_str(), &fd);
-        if (hFind == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            files.push_back(prefix + fd.cFileName);
-        } while (FindNextFileA(hFind, &fd));
-        FindClose(hFind);
-    }
-    return files;
-}
-
 // Every file under a folder, relative to it.
 void ListTree(const std::string& dir, const std::string& prefix, std::set<std::string>* pFiles)
 {

@@ -2,6 +2,7 @@
 #include "setup_checks.h"
 #include "agent_process.h"
 #include <shlobj.h>
+#include <cstring>
 
 std::string ShellFolder(int nCsidl)
 {
@@ -51,4 +52,21 @@ bool EndRunningAgents()
             return false;
     }
     return true;
+}
+
+std::vector<std::string> ProgramFiles()
+{
+    std::vector<std::string> files;
+    for (const char* pszPattern : {"*.exe", "*.dll", "Setting.ini", "wusb_sim.ini", "lang\\*.ini"}) {
+        std::string prefix = strchr(pszPattern, '\\') ? "lang\\" : "";
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA((DistDir() + "\\" + pszPattern).c_str(), &fd);
+        if (hFind == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            files.push_back(prefix + fd.cFileName);
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+    }
+    return files;
 }

@@ -2,6 +2,7 @@
 // folders, shortcuts, files, and agents still running.
 #pragma once
 #include <string>
+#include <vector>
 
 // A shell folder (CSIDL_PROGRAMS, ...); "" when there is none.
 std::string ShellFolder(int nCsidl);
@@ -10,3 +11,5 @@ std::string ShortcutTarget(const std::string& lnkPath);
 bool Exists(const std::string& path);
 // Ends whatever agent runs through its Exit command; false when one would not end.
 bool EndRunningAgents();
+// Relative paths of the program folder the build laid out, as a setup must install them.
+std::vector<std::string> ProgramFiles();
