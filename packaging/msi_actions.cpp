@@ -22,6 +22,7 @@
 #include "product.h"
 #include "agent/device_filter.h"
 #include "agent/wusb/wusb_record.h"
+#include "settings/reg_key.h"
 
 #define CA_EXPORT extern "C" __declspec(dllexport) UINT __stdcall
 
@@ -269,23 +270,28 @@ bool WriteWholeFile(const std::string& path, const std::string& content)
     return CloseHandle(hFile) && bOk;
 }
 
-// A string or DWORD value (as text) of the machine's agent key; false when absent.
-bool ReadMachineValue(const char* pszName, std::string* pValue)
+// The machine's "lang" (a string) and "startwin" (a DWORD, as text), as an earlier
+// package wrote them; false when absent.
+bool ReadMachineLang(std::string* pValue)
 {
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &hKey) !=
-        ERROR_SUCCESS)
+    RegKey key;
+    char szLang[256] = {};
+    DWORD cb = sizeof(szLang) - 1;
+    if (key.Open(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS ||
+        key.QueryValue(PRODUCT_LANG_VALUE, szLang, &cb) != ERROR_SUCCESS)
         return false;
-    char szData[256] = {};
-    DWORD cb = sizeof(szData) - 1, dwType = 0;
-    LONG lStatus = RegQueryValueExA(hKey, pszName, nullptr, &dwType, (BYTE*)szData, &cb);
-    RegCloseKey(hKey);
-    if (lStatus != ERROR_SUCCESS)
+    *pValue = szLang;
+    return true;
+}
+
+bool ReadMachineStartWin(std::string* pValue)
+{
+    RegKey key;
+    DWORD dwValue = 0, cb = sizeof(dwValue);
+    if (key.Open(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS ||
+        key.QueryValue(PRODUCT_STARTWIN_VALUE, &dwValue, &cb) != ERROR_SUCCESS)
         return false;
-    if (dwType == REG_DWORD)
-        *pValue = std::to_string(*(DWORD*)szData);
-    else
-        *pValue = szData;
+    *pValue = std::to_string(dwValue);
     return true;
 }
 
@@ -293,14 +299,11 @@ bool ReadMachineValue(const char* pszName, std::string* pValue)
 // short path), else "".
 std::string RunValueOfFolder(const std::string& folder)
 {
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-        return "";
+    RegKey key;
     char szValue[MAX_PATH * 2] = {};
     DWORD cb = sizeof(szValue) - 1;
-    LONG lStatus = RegQueryValueExA(hKey, PRODUCT_RUN_VALUE, nullptr, nullptr, (BYTE*)szValue, &cb);
-    RegCloseKey(hKey);
-    if (lStatus != ERROR_SUCCESS)
+    if (key.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        key.QueryValue(PRODUCT_RUN_VALUE, szValue, &cb) != ERROR_SUCCESS)
         return "";
     char szShort[MAX_PATH] = {};
     GetShortPathNameA(folder.c_str(), szShort, sizeof(szShort));
@@ -427,9 +430,9 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
     // The machine's defaults for each user's first start.
     std::string lang = Property(hInstall, "LANGUAGE");
     std::string startwin = Property(hInstall, "AUTOSTART");
-    if (lang.empty() && !ReadMachineValue(PRODUCT_LANG_VALUE, &lang))
+    if (lang.empty() && !ReadMachineLang(&lang))
         lang = PRODUCT_DEFAULT_LANG;
-    if (startwin.empty() && !ReadMachineValue(PRODUCT_STARTWIN_VALUE, &startwin))
+    if (startwin.empty() && !ReadMachineStartWin(&startwin))
         startwin = "1";
     MsiSetPropertyA(hInstall, "MACHINE_LANG", lang.c_str());
     MsiSetPropertyA(hInstall, "MACHINE_STARTWIN", startwin.c_str());
@@ -525,13 +528,10 @@ CA_EXPORT KeepUserRun(MSIHANDLE hInstall)
     const std::string value = Property(hInstall, "USER_RUN_VALUE");
     if (value.empty() || !RunValueOfFolder(InstallFolder(hInstall)).empty())
         return ERROR_SUCCESS;
-    HKEY hKey;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(hKey, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
-        RegCloseKey(hKey);
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_SET_VALUE) == ERROR_SUCCESS &&
+        key.SetString(PRODUCT_RUN_VALUE, value.c_str()) == ERROR_SUCCESS)
         Log(hInstall, "kept the installing user's autostart");
-    }
     return ERROR_SUCCESS;
 }
 
@@ -542,11 +542,9 @@ CA_EXPORT ForgetUser(MSIHANDLE hInstall)
 {
     if (RunValueOfFolder(InstallFolder(hInstall)).empty())
         return ERROR_SUCCESS;
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, KEY_SET_VALUE, &hKey) == ERROR_SUCCESS) {
-        RegDeleteValueA(hKey, PRODUCT_RUN_VALUE);
-        RegCloseKey(hKey);
+    RegKey key;
+    if (key.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_SET_VALUE) == ERROR_SUCCESS &&
+        key.DeleteValue(PRODUCT_RUN_VALUE) == ERROR_SUCCESS)
         Log(hInstall, "removed the installing user's autostart");
-    }
     return ERROR_SUCCESS;
 }
