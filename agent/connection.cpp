@@ -5,6 +5,7 @@
 #include "device_filter.h"
 #include "server_choice.h"
 #include "wusb/wusb_record.h"
+#include "../settings/share_settings.h"
 #include "../ui/tray_icon.h"
 #include <cstdio>
 #include <cstring>
@@ -261,4 +262,15 @@ int OnPowerBroadcast(HWND hWnd, WPARAM nEvent)
     case PBT_APMRESUMESUSPEND:   OnResume(hWnd); return 1;
     default:                   return 0;
     }
+}
+
+int ApplyAutoconnect(HWND hWnd)
+{
+    ShareSettings share;
+    ReadShareSettings(g_szSettingIni, &share);
+    if (share.autoconnect.nValue)
+        return ConnectDevice(hWnd);
+    if (!g_bConnected)
+        InterlockedExchange(&g_bWantConnect, 0);
+    return 1;
 }

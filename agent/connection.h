@@ -20,3 +20,8 @@ int ReadBitRateThreshold();
 int BandwidthTestOn(int nBitRate);
 // "transfersize": what WUSBDoPerformanceTest is given.
 unsigned int ReadTransferSize();
+
+// Applies the "autoconnect" choice in force at once, after a change from outside the
+// menu (the command-line tool): on records the wish as Connect does; off withdraws a
+// wish that has not yet brought the device here (a device attached here stays). 1.
+int ApplyAutoconnect(HWND hWnd);

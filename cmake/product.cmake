@@ -41,3 +41,15 @@ set(PRODUCT_LOGON_SWITCH "/logon")
 # earlier installations and users' logon step runs under a second name.
 set(PRODUCT_UPGRADE_CODE "DC5694DA-3DEA-40EC-AFE5-5E4E789E98E8")
 set(PRODUCT_ACTIVE_SETUP_ID "{6795E697-AFFD-40F0-9F7C-AD29FE7A5E7D}")
+# Sharing one device among several computers: Setting.ini's [share] section, its keys, and
+# the user's own "autoconnect" (REG_DWORD under the agent key) that wins over the file's.
+set(PRODUCT_SHARE_SECTION "share")
+set(PRODUCT_AUTOCONNECT_VALUE "autoconnect")
+set(PRODUCT_RELEASE_AFTER_VALUE "release_after")
+set(PRODUCT_RELEASE_ON_LOCK_VALUE "release_on_lock")
+set(PRODUCT_NOTICES_VALUE "notices")
+# release_after is in minutes, a day at most; 0 is never.
+set(PRODUCT_RELEASE_AFTER_MAX 1440)
+# Group Policy: computer policies under HKEY_LOCAL_MACHINE, user policies under
+# HKEY_CURRENT_USER, the same path in both; a policy wins over every other source.
+set(PRODUCT_POLICY_KEY "Software\\Policies\\VELTRIX\\DIDIZOVOV")

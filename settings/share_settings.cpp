@@ -1,0 +1,112 @@
+// The [share] choices, each from its sources in one order: the user's "autoconnect"
+// over Setting.ini over the built-in default.
+#include "share_settings.h"
+#include "reg_key.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// A [share] value longer than this is malformed anyway.
+constexpr int SHARE_VALUE_SIZE = 32;
+
+const char* SettingSourceName(SettingSource source)
+{
+    switch (source) {
+    case SOURCE_MACHINE:         return "the machine's defaults";
+    case SOURCE_USER:            return "the user's registry";
+    case SOURCE_SETTING_INI:     return "Setting.ini";
+    case SOURCE_USER_POLICY:     return "user policy";
+    case SOURCE_COMPUTER_POLICY: return "computer policy";
+    default:                     return "built in";
+    }
+}
+
+static void SetDefault(SettingValue* pValue, int nDefault)
+{
+    pValue->nValue = nDefault;
+    pValue->source = SOURCE_BUILT_IN;
+    pValue->szIgnored[0] = '\0';
+}
+
+// A whole number from nMin to nMax written in decimal and nothing else; 1 when it is one.
+static int ParseBoundedNumber(const char* pszText, int nMin, int nMax, int* pnValue)
+{
+    if (!pszText[0])
+        return 0;
+    for (const char* p = pszText; *p; ++p)
+        if (*p < '0' || *p > '9')
+            return 0;
+    // At most 9 digits cannot overflow an int; more is out of range whatever they say.
+    if (strlen(pszText) > 9)
+        return 0;
+    long nValue = strtol(pszText, nullptr, 10);
+    if (nValue < nMin || nValue > nMax)
+        return 0;
+    *pnValue = (int)nValue;
+    return 1;
+}
+
+// The key's text in [share]; 0 when the key is absent. A cut text is malformed.
+static int ReadShareText(const char* pszIni, const char* pszKey, char* pszText, int cbText)
+{
+    const char* pszAbsent = "\x01";   // no value of a file can be this
+    GetPrivateProfileStringA(PRODUCT_SHARE_SECTION, pszKey, pszAbsent, pszText, cbText, pszIni);
+    return strcmp(pszText, pszAbsent) != 0;
+}
+
+static void NoteIgnored(SettingValue* pValue, const char* pszKey, const char* pszText, const char* pszWhere)
+{
+    snprintf(pValue->szIgnored, sizeof(pValue->szIgnored), "%s=%s in %s", pszKey, pszText, pszWhere);
+}
+
+// A value of Setting.ini from nMin to nMax; anything else is noted and leaves the default.
+static void ReadIniNumber(const char* pszIni, const char* pszKey, int nMin, int nMax, SettingValue* pValue)
+{
+    char szText[SHARE_VALUE_SIZE];
+    if (!ReadShareText(pszIni, pszKey, szText, sizeof(szText)))
+        return;
+    int nValue = 0;
+    if (ParseBoundedNumber(szText, nMin, nMax, &nValue)) {
+        pValue->nValue = nValue;
+        pValue->source = SOURCE_SETTING_INI;
+    } else {
+        NoteIgnored(pValue, pszKey, szText, "Setting.ini");
+    }
+}
+
+// The user's REG_DWORD 0 or 1; another type or number is noted and leaves what was there.
+static void ReadUserSwitch(const char* pszName, SettingValue* pValue)
+{
+    RegKey key;
+    if (key.Open(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return;
+    DWORD dwType = 0, dwValue = 0, cb = sizeof(dwValue);
+    LONG nResult = RegQueryValueExA(key.Handle(), pszName, nullptr, &dwType, (BYTE*)&dwValue, &cb);
+    if (nResult == ERROR_FILE_NOT_FOUND)
+        return;
+    if (nResult == ERROR_SUCCESS && dwType == REG_DWORD && cb == sizeof(dwValue) && dwValue <= 1) {
+        pValue->nValue = (int)dwValue;
+        pValue->source = SOURCE_USER;
+        return;
+    }
+    char szWhat[32];
+    if (nResult == ERROR_SUCCESS && dwType == REG_DWORD)
+        snprintf(szWhat, sizeof(szWhat), "%lu", (unsigned long)dwValue);
+    else
+        snprintf(szWhat, sizeof(szWhat), "(type %lu)", (unsigned long)dwType);
+    NoteIgnored(pValue, pszName, szWhat, "the user's registry");
+}
+
+int ReadShareSettings(const char* pszSettingIni, ShareSettings* pOut)
+{
+    SetDefault(&pOut->autoconnect, 1);
+    SetDefault(&pOut->releaseAfter, 0);
+    SetDefault(&pOut->releaseOnLock, 0);
+    SetDefault(&pOut->notices, 0);
+    ReadIniNumber(pszSettingIni, PRODUCT_AUTOCONNECT_VALUE, 0, 1, &pOut->autoconnect);
+    ReadUserSwitch(PRODUCT_AUTOCONNECT_VALUE, &pOut->autoconnect);
+    ReadIniNumber(pszSettingIni, PRODUCT_RELEASE_AFTER_VALUE, 0, RELEASE_AFTER_MAX_MIN, &pOut->releaseAfter);
+    ReadIniNumber(pszSettingIni, PRODUCT_RELEASE_ON_LOCK_VALUE, 0, 1, &pOut->releaseOnLock);
+    ReadIniNumber(pszSettingIni, PRODUCT_NOTICES_VALUE, 0, 1, &pOut->notices);
+    return 1;
+}
