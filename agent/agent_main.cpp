@@ -1,4 +1,4 @@
-// Start-up, the one message loop, and shutdown of the agent.
+// Start-up and the one message loop of the agent; shutdown.cpp ends it.
 #include "agent_main.h"
 #include "agent_state.h"
 #include "connection.h"
@@ -41,6 +41,17 @@ static int ShowAlreadyRunning()
 // taken leaves, even when the first start has not made its window yet.
 static HANDLE g_hInstanceMutex = nullptr;
 
+// An agent that is ending is not running: a user who chose Exit and starts again at
+// once gets the new agent as soon as the old one has closed the library.
+static DWORD InstanceWaitMs()
+{
+    HANDLE hEnding = OpenEventA(SYNCHRONIZE, FALSE, PRODUCT_ENDING_EVENT);
+    if (!hEnding)
+        return 0;
+    CloseHandle(hEnding);
+    return SHUTDOWN_PAUSE_MS + ENDING_AGENT_MARGIN_MS;
+}
+
 // 1 when this start is the session's one agent (or already was).
 static int ClaimSingleInstance()
 {
@@ -52,6 +63,8 @@ static int ClaimSingleInstance()
         return 1;
     // An agent that died without releasing it leaves it abandoned: ours now.
     DWORD dwWait = WaitForSingleObject(hMutex, 0);
+    if (dwWait == WAIT_TIMEOUT)
+        dwWait = WaitForSingleObject(hMutex, InstanceWaitMs());
     if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
         g_hInstanceMutex = hMutex;
         return 1;

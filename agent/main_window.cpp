@@ -27,13 +27,14 @@ static LRESULT OnDestroy()
     return 0;
 }
 
-// The icon opens the menu on the press of either button. (The shell sends the menu
-// key as WM_CONTEXTMENU only to icons of version 4, which this one is not.)
+// The icon opens the menu on the press of either button, and on the menu key or
+// Shift+F10, which a shell sends as WM_CONTEXTMENU.
 static LRESULT OnTrayNotify(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (lParam) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
+    case WM_CONTEXTMENU:
         ShowTrayMenu(hWnd);
         return 0;
     default:

@@ -28,6 +28,16 @@ static int ReleaseDeviceForExit()
     return 1;
 }
 
+// Held from the start of the exit sequence to the end of the process: a new start
+// sees that this agent is ending, not running, and waits for it.
+static HANDLE g_hEndingEvent = nullptr;
+
+static void AnnounceEnding()
+{
+    if (!g_hEndingEvent)
+        g_hEndingEvent = CreateEventA(nullptr, TRUE, TRUE, PRODUCT_ENDING_EVENT);
+}
+
 // The About dialog goes before the main window, whose WM_DESTROY ends the loop.
 static void DestroyAgentWindows(HWND hWnd)
 {
@@ -41,6 +51,7 @@ static void DestroyAgentWindows(HWND hWnd)
 // taking the icon away can block for seconds in a shell that is itself ending.
 static int RunExitSequence(HWND hWnd)
 {
+    AnnounceEnding();
     KillTimer(hWnd, IDT_SERVER_CHECK);
     int bDetached = ReleaseDeviceForExit();
     RemoveTrayIcon();

@@ -1,6 +1,6 @@
 # The product's names and limits, written once. CMake generates from them a C header,
-# an NSIS include and a shell file (cmake/product.*.in), so the agent, q5check, the
-# setups and the scripts can never disagree. Change a name here and nowhere else.
+# an NSIS include, a WiX include and a shell file (cmake/product.*.in), so the agent,
+# q5check, the setups and the scripts can never disagree. Change a name here and nowhere else.
 set(PRODUCT_NAME "VELTRIX Q5")
 set(PRODUCT_PUBLISHER "VELTRIX")
 set(PRODUCT_EXE "VELTRIX Q5.exe")
@@ -16,6 +16,10 @@ set(PRODUCT_RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run")
 set(PRODUCT_RUN_VALUE "Skyvela")
 # One agent per session.
 set(PRODUCT_INSTANCE_MUTEX "Local\\VELTRIX Q5 agent")
+# Set by an agent whose windows are gone while it still holds the session's one place
+# (its last pause before the library is closed): a new start waits for it instead of
+# calling it running.
+set(PRODUCT_ENDING_EVENT "Local\\VELTRIX Q5 agent ending")
 # One setup or uninstall of the product at a time in a session.
 set(PRODUCT_SETUP_MUTEX "Local\\VELTRIX Q5 setup")
 # Folder limit: the agent builds every path in 260 bytes, and a language code has at

@@ -112,7 +112,10 @@ DESKTOP=agent
 # A fresh program folder, agent key and journal; the first start speaks English.
 fresh_agent_folder() {
     rm -rf "$RUN_DIR" && cp -r "$BUILD_DIR/dist" "$RUN_DIR"
-    wine reg delete "HKCU\\$PRODUCT_AGENT_KEY" /f >/dev/null 2>&1 || true
+    # Only a key that is there can be deleted; any other failure stops the pictures.
+    if wine reg query "$PRODUCT_AGENT_KEY" >/dev/null 2>&1; then
+        wine reg delete "$PRODUCT_AGENT_KEY" /f >/dev/null
+    fi
     wine reg add "$PRODUCT_AGENT_KEY" /v lang /t REG_SZ /d en /f >/dev/null 2>&1
 }
 start_agent() { (cd "$RUN_DIR" && wine explorer /desktop=$DESKTOP,${SCREEN_W}x$SCREEN_H "$PRODUCT_EXE" >/dev/null 2>&1 &); }

@@ -2,6 +2,7 @@
 // own, work the library goes on with after WUSBClose, double starts, a program
 // folder the ANSI code page cannot spell, and the end of the session.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 #include "support/agent_process.h"
 #include "settings/settings.h"
@@ -105,6 +106,32 @@ TEST_F(RealComputer, TwoStartsAtOnceMakeOneAgent)
         EXPECT_EQ(dwCode, 0u);
         EXPECT_EQ(folder.CountCalls("WUSBOpen("), nGapMs == gaps[0] ? 2 : 1);
     }
+}
+
+// A user who chose Exit and starts again at once, while the first agent still pauses
+// before closing the library, gets a new agent once the first has ended: not "already running".
+TEST_F(RealComputer, AStartWhileTheLastAgentEndsWaitsForIt)
+{
+    ProgramFolder folder("e2e-restart");
+    AgentProcess first;
+    HWND hWnd = LaunchAgent(first, folder);
+    ASSERT_NE(hWnd, nullptr);
+    PostMessageA(hWnd, WM_COMMAND, PRODUCT_EXIT_COMMAND, 0);
+    ASSERT_TRUE(WaitUntil(E2E_EXIT_TIMEOUT_MS, [&] { return !first.FindWindowOf(AGENT_CLASS); }));
+    ASSERT_TRUE(first.Running()) << "the first agent must still be in its last pause";
+
+    AgentProcess second;
+    ASSERT_TRUE(second.Start(folder.ExePath()));
+    HWND hSecond = second.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    ASSERT_NE(hSecond, nullptr);
+    EXPECT_TRUE(second.VisibleDialogs().empty());
+    EXPECT_FALSE(first.Running());
+    // The second agent opened the library after the first had closed it.
+    std::vector<std::string> calls = folder.JournalCalls();
+    auto itClose = std::find(calls.begin(), calls.end(), "WUSBClose() = 0");
+    ASSERT_NE(itClose, calls.end());
+    EXPECT_EQ(std::count(itClose, calls.end(), "WUSBOpen(32868,3000,0) = 0"), 1);
+    EXPECT_TRUE(ExitAgentByMenu(second, hSecond));
 }
 
 // A program folder below a user name in another alphabet, on an English system.

@@ -75,14 +75,14 @@ TEST_F(MainWindow, UnknownCommandDoesNothing)
     EXPECT_TRUE(g_fake.calls.empty());
 }
 
-// The menu opens on the press of either button, on nothing else.
+// The menu opens on the press of either button or the menu key, on nothing else.
 TEST_F(MainWindow, TrayMenuOpensOnPressesOnly)
 {
     struct Case {
         LPARAM nMouse;
         bool bOpens;
     } cases[] = {
-        {WM_LBUTTONDOWN, true}, {WM_RBUTTONDOWN, true},
+        {WM_LBUTTONDOWN, true}, {WM_RBUTTONDOWN, true},    {WM_CONTEXTMENU, true},
         {WM_LBUTTONUP, false},  {WM_RBUTTONUP, false},     {WM_LBUTTONDBLCLK, false},
         {WM_MOUSEMOVE, false},  {WM_RBUTTONDBLCLK, false}, {WM_MBUTTONDOWN, false},
     };
