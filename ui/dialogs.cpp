@@ -56,7 +56,8 @@ static void RefreshDriverVersion(HWND hDlg)
     LPITEMIDLIST pidl = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_SYSTEM, &pidl)) && pidl) {
         SHGetPathFromIDListA(pidl, szSystem);
-        CoTaskMemFree(pidl);
+        // The shell's own free, so the agent needs no COM library loaded for one call.
+        ILFree(pidl);
     }
     // Without the system folder the path would name a file on the current drive's root.
     if (szSystem[0] == '\0')
