@@ -23,9 +23,14 @@ int LockSimWorld(int bForChange)
     char szFile[MAX_PATH];
     if (s_hWorld != INVALID_HANDLE_VALUE || !SimScenarioPath(szFile, sizeof(szFile)))
         return 1;
-    // Read access is enough to lock, and the only access a read-only folder allows.
-    HANDLE hFile = CreateFileA(szFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    // Under Wine a lock through a read-only handle is a shared one for other processes
+    // (other prefixes): write access makes it exclusive. A file that cannot be written
+    // is still locked for reading, as nobody changes it anyway.
+    const DWORD dwShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE hFile = CreateFileA(szFile, GENERIC_READ | GENERIC_WRITE, dwShare, nullptr,
                                bForChange ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        hFile = CreateFileA(szFile, GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return 1;
     DWORD dwStart = GetTickCount();
