@@ -1,92 +1,33 @@
 #!/usr/bin/env bash
-# Several computers sharing one box, on one machine. Each computer is a Wine prefix of
-# its own (its own wineserver, registry and desktop, on the one X display), all of them
-# read and write one world file through Z:\, and the stand-in of each names its computer
-# by the environment.
+# Several computers sharing one box, on one machine (scripts/computers.sh: a Wine prefix
+# per computer, one world file for all):
 #   two computers:  two imports at the same moment give the device to exactly one;
 #   four computers: one holds the device and gives it back, and it reaches exactly one of
 #                   the other three, whose two others show it in use by that one.
-# The computers' prefixes are copies of the caller's initialised one; every agent is
-# ended with its Exit command and every prefix's wineserver stopped at the end.
+# Every agent is ended with its Exit command and every computer's wineserver stopped.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-. "$BUILD_DIR/generated/product.sh"
 GIVEN_PREFIX="${WINEPREFIX:-}"   # test.sh's, whose wineserver stays
-. "$ROOT/scripts/wine_env.sh"    # the caller's prefix and display (Xvfb when there is none)
-BASE_PREFIX="$WINEPREFIX"
-WORK="$BUILD_DIR/shared_box"
-WORLD="$WORK/wusb_sim.ini"
-CTL="$BUILD_DIR/agentctl/agentctl.exe"
+. "$ROOT/scripts/wine_env.sh"    # the prefix the computers copy, and a display
+COMPUTERS_DIR="$BUILD_DIR/shared_box"
+. "$ROOT/scripts/computers.sh"
 BOX_IMPORT="$BUILD_DIR/tests/box_import.exe"
 IMPORT_OK='WUSBImportDevice(167880896,1) = 0'
 UNIMPORT_OK='WUSBUnimportDevice(167880896,1) = 0'
-WAIT_S=60                        # the longest wait for one thing: first starts in new prefixes are slow
-ROUNDS=3                         # imports at the same moment, two computers
+WAIT_S=60          # the longest wait for one thing: first starts in new prefixes are slow
+ROUNDS=3           # imports at the same moment
 T0=$(date +%s)
-STARTED=()                       # computers whose prefix ran something
 
 say() { echo "[$(( $(date +%s) - T0 ))s] $*"; }
 fail() { echo "FAIL: $*"; exit 1; }
-win() { printf 'Z:%s' "${1//\//\\}"; }   # a Linux path as Windows sees it
-
-# A computer: a prefix and a program folder of its own, one world for all.
-prefix_of() { echo "$WORK/pc$1"; }
-prog_of() { echo "$WORK/prog$1"; }
-journal_of() { echo "$(prog_of "$1")/$PRODUCT_SIM_JOURNAL"; }
-on_pc() {   # N command...: runs a command as computer N
-    local n="$1"; shift
-    env WINEPREFIX="$(prefix_of "$n")" WUSB_SIM_SCENARIO="$(win "$WORLD")" \
-        "$PRODUCT_SIM_COMPUTER_NAME_ENV=PC-$n" "$@"
-}
-ctl() { on_pc "$1" wine "$CTL" "pc$1" "${@:2}" 2>/dev/null | tr -d '\r'; }
-
-# A copy of the initialised prefix, its system files hard-linked (seconds instead of a
-# wineboot). Wine rewrites a hard-linked registry file in place, and the profile
-# functions write .ini files in place: those, and the user's folder, are real copies.
-make_computer() {
-    local n="$1" dir; dir="$(prefix_of "$n")"
-    rm -rf "$dir" "$(prog_of "$n")"
-    cp -al "$BASE_PREFIX" "$dir"
-    rm -f "$dir/wineserver"   # names the caller's server's folder; each computer gets its own
-    for f in "$BASE_PREFIX"/*.reg "$BASE_PREFIX"/drive_c/windows/*.ini; do
-        cp --remove-destination "$f" "${f/#$BASE_PREFIX/$dir}"
-    done
-    rm -rf "$dir/drive_c/users" && cp -a "$BASE_PREFIX/drive_c/users" "$dir/drive_c/"
-    cp -r "$BUILD_DIR/dist" "$(prog_of "$n")"
-    rm -f "$(prog_of "$n")/wusb_sim.ini"
-    STARTED+=("$n")
-}
-
-world_value() { sed -n "s/^$1=//p" "$WORLD" | tr -d '\r' | head -n 1; }
-free_world() { printf '[library]\r\ncomputer_name=\r\n[server]\r\nstatus=1\r\nholder=\r\n' >"$WORLD"; }
+wait_for() { local what="$1"; shift; wait_until "$WAIT_S" "$@" || fail "not seen within $WAIT_S s: $what"; }
 count_in() { grep -c -F "$2" "$1" 2>/dev/null || true; }
-wait_for() {   # description condition...: polls the condition every 0.2 s, at most WAIT_S
-    local what="$1"; shift
-    for _ in $(seq $(( WAIT_S * 5 ))); do "$@" && return 0; sleep 0.2; done
-    fail "not seen within $WAIT_S s: $what"
-}
-
-# ---- Agents --------------------------------------------------------------------
-AGENT_PIDS=()
-start_agent() {   # N: the agent in a virtual desktop of its own ("pcN")
-    local n="$1"
-    (cd "$(prog_of "$n")" && on_pc "$n" wine explorer "/desktop=pc$n,480x360" "$PRODUCT_EXE" >/dev/null 2>&1) &
-    AGENT_PIDS[$n]=$!
-}
 tooltip_ends_with() { [[ "$(ctl "$1" tooltip)" == *" $2" ]]; }
 holder_is() { [ "$(world_value status)" = 3 ] && [ "$(world_value holder)" = "$1" ]; }
-held_by_another_than() { [ "$(world_value status)" = 3 ] && [ -n "$(world_value holder)" ] &&
-                         [ "$(world_value holder)" != "$1" ]; }
-closed() { grep -q -F 'WUSBClose() = 0' "$(journal_of "$1")" 2>/dev/null; }
-exit_agents() {   # N...: the Exit command to each, then each has closed the library
-    local n
-    for n in "$@"; do ctl "$n" exit >/dev/null || fail "no agent of PC-$n to exit"; done
-    for n in "$@"; do
-        wait_for "PC-$n's agent closing the library" closed "$n"
-        # The virtual desktop outlives the agent: its prefix's wineserver ends it at the end.
-        AGENT_PIDS[$n]=""
-    done
+held_by_other_than() {
+    local holder; holder="$(world_value holder)"
+    [ "$(world_value status)" = 3 ] && [ -n "$holder" ] && [ "$holder" != "$1" ]
 }
 
 # How the holder gives the device back: here its user's Disconnect. (With [share]
@@ -97,50 +38,43 @@ release_holder() {   # N
 
 cleanup() {
     local rc=$?
-    # An agent a failure left running still gets its Exit command, so it detaches.
-    for n in "${!AGENT_PIDS[@]}"; do
-        [ -n "${AGENT_PIDS[$n]}" ] && { ctl "$n" exit >/dev/null 2>&1 || true; }
-    done
-    for n in "${!AGENT_PIDS[@]}"; do
-        [ -n "${AGENT_PIDS[$n]}" ] && { for _ in $(seq 50); do closed "$n" && break; sleep 0.1; done; }
-    done
-    for n in "${STARTED[@]}"; do WINEPREFIX="$(prefix_of "$n")" wineserver -k 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    stop_computers
     if [ -n "$GIVEN_PREFIX" ]; then
         [ -n "${XVFB_PID:-}" ] && { kill "$XVFB_PID" 2>/dev/null || true; }
     else
         wine_env_cleanup
     fi
-    [ "$rc" = 0 ] && rm -rf "$WORK"
+    [ "$rc" = 0 ] && rm -rf "$COMPUTERS_DIR"
     exit "$rc"
 }
 trap cleanup EXIT
 
-rm -rf "$WORK" && mkdir -p "$WORK"
+rm -rf "$COMPUTERS_DIR"
 for n in 1 2 3 4; do make_computer "$n"; done
-say "four computers: prefixes copied from $BASE_PREFIX"
+say "four computers, their prefixes copied from $BASE_PREFIX"
 
 # ---- Two computers import at the same moment -------------------------------------
-GO="$WORK/go"
+GO="$COMPUTERS_DIR/go"
+both_ready() { grep -qs ready "$COMPUTERS_DIR/import1.out" && grep -qs ready "$COMPUTERS_DIR/import2.out"; }
 for round in $(seq "$ROUNDS"); do
     free_world
     rm -f "$GO"
     for n in 1 2; do
-        on_pc "$n" wine "$BOX_IMPORT" "$(win "$(prog_of "$n")")" "$(win "$GO")" >"$WORK/import$n.out" 2>&1 &
+        on_pc "$n" wine "$BOX_IMPORT" "$(win "$(prog_of "$n")")" "$(win "$GO")" >"$COMPUTERS_DIR/import$n.out" 2>&1 &
     done
-    both_ready() { grep -qs ready "$WORK/import1.out" && grep -qs ready "$WORK/import2.out"; }
     wait_for "both computers ready to import" both_ready
     touch "$GO"
     wait
-    results=$(cat "$WORK/import1.out" "$WORK/import2.out" | tr -d '\r' | grep '^PC-' | sort)
-    say "round $round: $(echo "$results" | paste -sd' ')"
-    winner=$(echo "$results" | awk '$2 == 0 {print $1}')
+    results=$(cat "$COMPUTERS_DIR/import1.out" "$COMPUTERS_DIR/import2.out" | tr -d '\r' | grep '^PC-' | sort)
+    say "round $round: $(echo "$results" | cut -d' ' -f1,2 | paste -sd' '); [ figures ] asked $(echo "$results" |
+        awk '{t[NR] = $3} END {d = t[1] - t[2]; print (d < 0 ? -d : d)}') ms apart"
     [ "$(echo "$results" | wc -l)" = 2 ] || fail "expected two results, got: $results"
+    winner=$(echo "$results" | awk '$2 == 0 {print $1}')
     [ "$(echo "$winner" | grep -c .)" = 1 ] || fail "not exactly one import succeeded: $results"
-    echo "$results" | grep -v "^$winner " | grep -q ' 2$' || fail "the other import did not find the device in use"
+    echo "$results" | grep -v "^$winner " | grep -q '^PC-. 2 ' || fail "the other import did not find the device in use"
     holder_is "$winner" || fail "the world names $(world_value holder), not $winner"
 done
-for n in 1 2; do : >"$(journal_of "$n")"; done
+for n in 1 2; do rm -f "$(journal_of "$n")"; done
 
 # ---- Four computers: the device given back reaches exactly one other ---------------
 free_world
@@ -152,7 +86,7 @@ for n in 2 3 4; do wait_for "PC-$n showing the device in use by PC-1" tooltip_en
 say "PC-2, PC-3 and PC-4 show it in use by PC-1"
 
 release_holder 1
-wait_for "the device held by a computer other than PC-1" held_by_another_than PC-1
+wait_for "the device held by a computer other than PC-1" held_by_other_than PC-1
 winner=$(world_value holder)
 say "the device went to $winner"
 others=()
@@ -170,8 +104,8 @@ for n in 2 3 4; do imports=$(( imports + $(count_in "$(journal_of "$n")" "$IMPOR
 
 # Every agent ended by its Exit command: those waiting first, then the holder, whose
 # exit frees the device, and PC-1, which no longer wants it.
-exit_agents "${others[@]}"
-exit_agents "${winner#PC-}" 1
+exit_agents "${others[@]}" || fail "an agent waiting for the device did not exit"
+exit_agents "${winner#PC-}" 1 || fail "$winner's or PC-1's agent did not exit"
 say "all four agents ended"
 echo "[ figures ] shared box test: $(( $(date +%s) - T0 )) s"
 echo "PASS"

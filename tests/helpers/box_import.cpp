@@ -2,7 +2,8 @@
 //   box_import <folder of wusb.dll> <go file>
 // Binds the library as the agent does, says "ready", waits until the go file exists (so
 // that processes of several computers import at the same moment), imports the default
-// world's device (192.168.1.10, device 1) and prints "<this computer> <result>".
+// world's device (192.168.1.10, device 1) and prints "<this computer> <result> <tick>",
+// the tick (GetTickCount64, one clock for every prefix) being when it asked.
 #include "agent/wusb/wusb.h"
 #include <cstdio>
 
@@ -25,7 +26,8 @@ int main(int argc, char** argv)
             return 1;
         Sleep(GO_POLL_MS);
     }
+    unsigned long long nAsked = GetTickCount64();
     int nResult = WUSBImportDevice(BOX_SERVER_ID, BOX_DEVICE_ID);
-    printf("%s %d\n", WUSBComputerName(), nResult);
+    printf("%s %d %llu\n", WUSBComputerName(), nResult, nAsked);
     return 0;
 }
