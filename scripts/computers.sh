@@ -21,7 +21,7 @@ on_pc() {   # N command...: runs a command as computer N
         "$PRODUCT_SIM_COMPUTER_NAME_ENV=PC-$n" "$@"
 }
 ctl() { on_pc "$1" wine "$CTL" "pc$1" "${@:2}" 2>/dev/null | tr -d '\r'; }   # agentctl on computer N
-world_value() { sed -n "s/^$1=//p" "$WORLD" 2>/dev/null | tr -d '\r' | head -n 1; }
+world_value() { sed -n "s/^$1=//p" "$WORLD" 2>/dev/null | tr -d '\r' | sed -n 1p; }
 free_world() { printf '[library]\r\ncomputer_name=\r\n[server]\r\nstatus=1\r\nholder=\r\n' >"$WORLD"; }
 wait_until() {   # SECONDS command...: polls the command every 0.2 s; 1 when it never held
     local seconds="$1"; shift
