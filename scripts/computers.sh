@@ -2,10 +2,10 @@
 # prefix of its own ($COMPUTERS_DIR/pcN: its own wineserver, registry and virtual desktop
 # "pcN", on the one X display) with a program folder of its own ($COMPUTERS_DIR/progN);
 # all of them use one world file ($COMPUTERS_DIR/wusb_sim.ini), and computer N's stand-in
-# calls it PC-N. Expects BUILD_DIR, COMPUTERS_DIR and, to copy, an initialised WINEPREFIX
-# (scripts/wine_env.sh gives one).
+# calls it PC-N. Expects BUILD_DIR, COMPUTERS_DIR and the Wine environment (wine_env.sh).
 . "$BUILD_DIR/generated/product.sh"
-BASE_PREFIX="$WINEPREFIX"
+# The prefix every computer copies: made once by a wineboot and kept in the build folder.
+TEMPLATE_PREFIX="$BUILD_DIR/computer_prefix"
 WORLD="$COMPUTERS_DIR/wusb_sim.ini"
 CTL="$BUILD_DIR/agentctl/agentctl.exe"
 COMPUTERS=()     # computers made here; stop_computers ends their wineservers
@@ -29,19 +29,30 @@ wait_until() {   # SECONDS command...: polls the command every 0.2 s; 1 when it 
     return 1
 }
 
-# A copy of the initialised prefix, its system files hard-linked (a second instead of a
-# wineboot). Wine rewrites a hard-linked registry file in place, and the profile functions
-# write .ini files in place: those, and the user's folder, are real copies.
+# Its own wineserver ended once made, so that all of its registry is on disk to copy (a
+# running server writes it only every 30 s).
+make_template() {
+    [ -f "$TEMPLATE_PREFIX/.made" ] && return 0
+    rm -rf "$TEMPLATE_PREFIX"
+    WINEPREFIX="$TEMPLATE_PREFIX" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX="$TEMPLATE_PREFIX" wineserver -w
+    [ -f "$TEMPLATE_PREFIX/system.reg" ] && touch "$TEMPLATE_PREFIX/.made"
+}
+
+# A copy of the template, its system files hard-linked (a second instead of a wineboot).
+# Wine rewrites a hard-linked registry file in place, and the profile functions write
+# .ini files in place: those, and the user's folder, are real copies.
 make_computer() {   # N
     local n="$1" dir; dir="$(prefix_of "$n")"
+    make_template
     rm -rf "$dir" "$(prog_of "$n")"
     mkdir -p "$COMPUTERS_DIR"
-    cp -al "$BASE_PREFIX" "$dir"
+    cp -al "$TEMPLATE_PREFIX" "$dir"
     rm -f "$dir/wineserver"   # names the copied prefix's server folder; each computer gets its own
-    for f in "$BASE_PREFIX"/*.reg "$BASE_PREFIX"/drive_c/windows/*.ini; do
-        cp --remove-destination "$f" "${f/#$BASE_PREFIX/$dir}"
+    for f in "$TEMPLATE_PREFIX"/*.reg "$TEMPLATE_PREFIX"/drive_c/windows/*.ini; do
+        cp --remove-destination "$f" "${f/#$TEMPLATE_PREFIX/$dir}"
     done
-    rm -rf "$dir/drive_c/users" && cp -a "$BASE_PREFIX/drive_c/users" "$dir/drive_c/"
+    rm -rf "$dir/drive_c/users" && cp -a "$TEMPLATE_PREFIX/drive_c/users" "$dir/drive_c/"
     cp -r "$BUILD_DIR/dist" "$(prog_of "$n")"
     rm -f "$(prog_of "$n")/wusb_sim.ini" "$(journal_of "$n")"   # the world is the shared one
     COMPUTERS+=("$n")

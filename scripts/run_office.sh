@@ -10,7 +10,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 GIVEN_PREFIX="${WINEPREFIX:-}"   # a caller's prefix keeps its wineserver
 "$ROOT/scripts/build.sh" >/dev/null
-. "$ROOT/scripts/wine_env.sh"    # the prefix the two computers copy, and a display
+. "$ROOT/scripts/wine_env.sh"    # a display
 COMPUTERS_DIR="$BUILD_DIR/office"
 . "$ROOT/scripts/computers.sh"
 T0=$(date +%s)

@@ -9,7 +9,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 GIVEN_PREFIX="${WINEPREFIX:-}"   # test.sh's, whose wineserver stays
-. "$ROOT/scripts/wine_env.sh"    # the prefix the computers copy, and a display
+. "$ROOT/scripts/wine_env.sh"    # a display
 COMPUTERS_DIR="$BUILD_DIR/shared_box"
 . "$ROOT/scripts/computers.sh"
 BOX_IMPORT="$BUILD_DIR/tests/box_import.exe"
@@ -51,7 +51,7 @@ trap cleanup EXIT
 
 rm -rf "$COMPUTERS_DIR"
 for n in 1 2 3 4; do make_computer "$n"; done
-say "four computers, their prefixes copied from $BASE_PREFIX"
+say "four computers, their prefixes copied from $TEMPLATE_PREFIX"
 
 # ---- Two computers import at the same moment -------------------------------------
 GO="$COMPUTERS_DIR/go"
