@@ -649,8 +649,8 @@ TEST_F(SimTest, AnImportWaitsForAnotherComputersStepOnTheWorld)
         SCOPED_TRACE(c.pszName);
         WriteScenario("[server]\r\nstatus=1\r\nholder=\r\n");
         // A handle of its own on the world file, as another process's would be.
-        HANDLE hWorld = CreateFileA(m_scenario.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+        HANDLE hWorld = CreateFileA(m_scenario.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(hWorld, INVALID_HANDLE_VALUE);
         OVERLAPPED ov = {};
         ov.Offset = SIM_WORLD_LOCK_OFFSET;
