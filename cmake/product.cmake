@@ -57,3 +57,7 @@ set(PRODUCT_RELEASE_AFTER_MAX 1440)
 # Group Policy: computer policies under HKEY_LOCAL_MACHINE, user policies under
 # HKEY_CURRENT_USER, the same path in both; a policy wins over every other source.
 set(PRODUCT_POLICY_KEY "Software\\Policies\\VELTRIX\\DIDIZOVOV")
+# Several computers sharing one box, played on one machine: each process of the stand-in
+# library takes its computer name from this variable when it is set, over the world
+# file's [library] computer_name (which every process of the machine shares).
+set(PRODUCT_SIM_COMPUTER_NAME_ENV "WUSB_SIM_COMPUTER_NAME")

@@ -74,7 +74,7 @@ msibuild "$MSI" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`
 # - The properties an administrator passes reach the installation's server side only when
 #   they are listed as secure (an install a standard user starts and Windows elevates).
 msibuild "$MSI" -q "UPDATE \`Property\` SET \`Value\` = \
-    'DEVICES;SERVER;BITRATE;TRANSFERSIZE;LANGUAGE;AUTOSTART;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' \
+    'DEVICES;SERVER;BITRATE;TRANSFERSIZE;LANGUAGE;AUTOSTART;AUTOCONNECT;RELEASEAFTER;RELEASEONLOCK;NOTICES;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' \
     WHERE \`Property\` = 'SecureCustomProperties'"
 msibuild "$MSI" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1410 WHERE \`Action\` = 'RemoveExistingProducts'"
 [ -n "${SIGN_PFX:-}" ] && "$HERE/sign.sh" "$MSI"

@@ -2,7 +2,8 @@
 // Binary table. wixl has neither IniFile nor CloseApplication, and Windows Installer
 // compares only three fields of a version: what it lacks is done here.
 //   CheckInstall  immediate, first: refuses a newer installed version and bad
-//                 properties; works out Setting.ini and the machine's values
+//                 properties; works out Setting.ini (with its [share] choices) and the
+//                 machine's values
 //   EndAgent      immediate, before InstallValidate: ends this session's agent of the
 //                 installed folder with its Exit command, or fails the install
 //   WriteSettings deferred, after InstallFiles: writes Setting.ini as CheckInstall found it
@@ -43,6 +44,10 @@ const IniProperty kIniProperties[] = {
     {"SERVER", "server", "address"},
     {"BITRATE", "system", "bitrate"},
     {"TRANSFERSIZE", "system", "transfersize"},
+    {"AUTOCONNECT", PRODUCT_SHARE_SECTION, PRODUCT_AUTOCONNECT_VALUE},
+    {"RELEASEAFTER", PRODUCT_SHARE_SECTION, PRODUCT_RELEASE_AFTER_VALUE},
+    {"RELEASEONLOCK", PRODUCT_SHARE_SECTION, PRODUCT_RELEASE_ON_LOCK_VALUE},
+    {"NOTICES", PRODUCT_SHARE_SECTION, PRODUCT_NOTICES_VALUE},
 };
 
 std::string Property(MSIHANDLE hInstall, const char* pszName)
@@ -227,6 +232,17 @@ std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDevic
     const std::string autostart = Property(hInstall, "AUTOSTART");
     if (!autostart.empty() && autostart != "0" && autostart != "1")
         return "AUTOSTART \"" + autostart + "\" is neither 1 nor 0";
+    // The [share] choices, refused here rather than left for the agent to ignore.
+    for (const char* pszName : {"AUTOCONNECT", "RELEASEONLOCK", "NOTICES"}) {
+        const std::string value = Property(hInstall, pszName);
+        if (!value.empty() && value != "0" && value != "1")
+            return std::string(pszName) + " \"" + value + "\" is neither 1 nor 0";
+    }
+    const std::string releaseAfter = Property(hInstall, "RELEASEAFTER");
+    if (!releaseAfter.empty() &&
+        (!IsWholeNumber(releaseAfter) || atol(releaseAfter.c_str()) > PRODUCT_RELEASE_AFTER_MAX))
+        return "RELEASEAFTER \"" + releaseAfter + "\" is not a number of minutes from 0 to " +
+               std::to_string(PRODUCT_RELEASE_AFTER_MAX);
     return "";
 }
 

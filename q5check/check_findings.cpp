@@ -13,6 +13,7 @@ static const VerdictInfo s_aVerdicts[VERDICT_COUNT] = {
     {4, "not_accepted", "device %s is not in Setting.ini"},
     {5, "poor_signal", "bandwidth too low: %s"},
     {6, "unknown_status", "device status %s is neither free nor in use"},
+    {16, "on_demand", "would not attach by itself (%s): Connect in the tray menu attaches it"},
     {7, "no_device", "server %s has no USB device plugged in"},
     {8, "no_server", "no server found: check that the box is on and on this network"},
     {15, "server_not_listed", "server %s"},
@@ -155,6 +156,11 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
     if (pServer->nStatus != WUSB_STATUS_FREE) {
         snprintf(pszDetail, cbDetail, "%d", pServer->nStatus);
         return VERDICT_UNKNOWN_STATUS;
+    }
+    // The agent starts without the wish and arms no attach (nor its test) until Connect.
+    if (pFacts->bShareRead && !pFacts->share.autoconnect.nValue) {
+        snprintf(pszDetail, cbDetail, "autoconnect=0 in %s", SettingSourceName(pFacts->share.autoconnect.source));
+        return VERDICT_ON_DEMAND;
     }
     // Only a strictly lower rate refuses, as in the agent.
     if (pFacts->bBandwidthRun && pFound->bBandwidthTest && pFacts->nMeasured < pFacts->nBitRate) {

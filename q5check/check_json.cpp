@@ -122,6 +122,42 @@ static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings
     Put(pOut, "},\n");
 }
 
+static const char* SourceKey(SettingSource source)
+{
+    switch (source) {
+    case SOURCE_MACHINE:         return "machine";
+    case SOURCE_USER:            return "user";
+    case SOURCE_SETTING_INI:     return "setting_ini";
+    case SOURCE_USER_POLICY:     return "user_policy";
+    case SOURCE_COMPUTER_POLICY: return "computer_policy";
+    default:                     return "built_in";
+    }
+}
+
+static void PutShareValue(Out* pOut, const char* pszKey, const SettingValue& value, const char* pszAfter)
+{
+    Put(pOut, "\"%s\": {\"value\": %d, \"source\": \"%s\", \"ignored\": ", pszKey, value.nValue,
+        SourceKey(value.source));
+    PutStringOrNull(pOut, value.szIgnored);
+    Put(pOut, "}%s", pszAfter);
+}
+
+// The [share] choices in force, each with its source and the value ignored on the way.
+static void PutShare(Out* pOut, const CheckFacts* pFacts)
+{
+    Put(pOut, "\"share\": ");
+    if (!pFacts->bShareRead) {
+        Put(pOut, "null,\n");
+        return;
+    }
+    const ShareSettings& share = pFacts->share;
+    Put(pOut, "{");
+    PutShareValue(pOut, PRODUCT_AUTOCONNECT_VALUE, share.autoconnect, ", ");
+    PutShareValue(pOut, PRODUCT_RELEASE_AFTER_VALUE, share.releaseAfter, ", ");
+    PutShareValue(pOut, PRODUCT_RELEASE_ON_LOCK_VALUE, share.releaseOnLock, ", ");
+    PutShareValue(pOut, PRODUCT_NOTICES_VALUE, share.notices, "},\n");
+}
+
 void FormatReportJson(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
 {
     static CheckFindings s_found;
@@ -143,6 +179,7 @@ void FormatReportJson(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
         Put(&out, "null");
     Put(&out, ", \"chosen_by\": \"%s\",\n", ChoiceKey(s_found.choice));
     PutSettings(&out, pFacts, &s_found);
+    PutShare(&out, pFacts);
     Put(&out, "\"agent_running\": %s,\n\"verdict\": ", Bool(pFacts->bAgentRunning));
     PutString(&out, s_found.szVerdict);
     Put(&out, ",\n\"verdict_key\": \"%s\", \"exit_code\": %d}\n", GetVerdictInfo(s_found.verdict).pszKey,

@@ -7,6 +7,7 @@
 #include "agent/device_filter.h"
 #include "agent/server_choice.h"
 #include "agent/wusb/wusb_record.h"
+#include "settings/share_settings.h"
 
 // Exit code of a command line the program does not understand.
 constexpr int EXIT_USAGE = 2;
@@ -19,6 +20,7 @@ enum Verdict {
     VERDICT_NOT_ACCEPTED,
     VERDICT_POOR_SIGNAL,
     VERDICT_UNKNOWN_STATUS,
+    VERDICT_ON_DEMAND,
     VERDICT_NO_DEVICE,
     VERDICT_NO_SERVER,
     VERDICT_SERVER_NOT_LISTED,
@@ -67,6 +69,8 @@ struct CheckFacts {
     unsigned int nTransferSize;
     int bBandwidthRun;
     int nMeasured;
+    int bShareRead;                           // share holds the [share] choices in force
+    ShareSettings share;
     int bAgentRunning;
 };
 

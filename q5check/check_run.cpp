@@ -5,6 +5,7 @@
 #include "agent/file_version.h"
 #include "agent/program_path.h"
 #include "settings/settings.h"
+#include "settings/share_settings.h"
 #include <cstdio>
 #include <cstring>
 
@@ -115,6 +116,7 @@ static void ReadSettings(CheckFacts* pFacts)
     pFacts->nDeviceTypeCount = ReadDeviceTypeCount();
     pFacts->nBitRate = ReadBitRateThreshold();
     pFacts->nTransferSize = ReadTransferSize();
+    pFacts->bShareRead = ReadShareSettings(g_szSettingIni, &pFacts->share);
 }
 
 static void ReadLibraryFile(CheckFacts* pFacts)

@@ -2,6 +2,7 @@
 #include "check_output.h"
 #include "check_report.h"
 #include <cstdio>
+#include <initializer_list>
 
 // A text fit for a console line: control bytes become '?'.
 static void Printable(const char* pszText, char* pszDst, size_t cbDst)
@@ -174,6 +175,39 @@ static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings
     }
 }
 
+// One [share] choice: its key and value, where it came from, and what it does.
+static void PutShareValue(Out* pOut, const char* pszLabel, const char* pszKey, const SettingValue& value,
+                          const char* pszMeaning)
+{
+    PutLabel(pOut, pszLabel);
+    Put(pOut, "%s=%d (%s): %s\n", pszKey, value.nValue, SettingSourceName(value.source), pszMeaning);
+}
+
+static void PutShare(Out* pOut, const ShareSettings* pShare)
+{
+    PutLabel(pOut, "Sharing:");
+    Put(pOut, "the [share] choices in force, and where each comes from\n");
+    PutShareValue(pOut, "  connect:", PRODUCT_AUTOCONNECT_VALUE, pShare->autoconnect,
+                  pShare->autoconnect.nValue ? "attaches a free device by itself" : "attaches only after Connect");
+    char szAfter[64];
+    snprintf(szAfter, sizeof(szAfter), "after %d minutes without input", pShare->releaseAfter.nValue);
+    PutShareValue(pOut, "  away release:", PRODUCT_RELEASE_AFTER_VALUE, pShare->releaseAfter,
+                  pShare->releaseAfter.nValue ? szAfter : "never");
+    PutShareValue(pOut, "  lock release:", PRODUCT_RELEASE_ON_LOCK_VALUE, pShare->releaseOnLock,
+                  pShare->releaseOnLock.nValue ? "when the session is locked" : "off");
+    PutShareValue(pOut, "  notices:", PRODUCT_NOTICES_VALUE, pShare->notices,
+                  pShare->notices.nValue ? "when the device is free, or attached after a wait" : "off");
+    for (const SettingValue* pValue : {&pShare->autoconnect, &pShare->releaseAfter, &pShare->releaseOnLock,
+                                       &pShare->notices}) {
+        if (!pValue->szIgnored[0])
+            continue;
+        char szIgnored[IGNORED_NOTE_SIZE];
+        Printable(pValue->szIgnored, szIgnored, sizeof(szIgnored));
+        PutLabel(pOut, "  ignored:");
+        Put(pOut, "%s\n", szIgnored);
+    }
+}
+
 void FormatReportText(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
 {
     static CheckFindings s_found;
@@ -186,6 +220,8 @@ void FormatReportText(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
         PutServers(&out, pFacts, &s_found);
     if (pFacts->szFolder[0])
         PutSettings(&out, pFacts, &s_found);
+    if (pFacts->bShareRead)
+        PutShare(&out, &pFacts->share);
     PutLabel(&out, "Agent:");
     Put(&out, "%s\n", pFacts->bAgentRunning ? "running; this check never imports or unimports, the agent does"
                                             : "not running");

@@ -242,8 +242,14 @@ void LoadSimWorld()
     ReadListOrder(pszFile, &w);
     g_simWorld = w;
 
+    // This process's own name wins over the world's, which every computer sharing the
+    // file reads alike; an overlong one is ignored rather than cut into another name.
+    char szOwnName[SIM_COMPUTER_NAME_SIZE];
+    DWORD nOwn = GetEnvironmentVariableA(SIM_COMPUTER_NAME_ENV, szOwnName, sizeof(szOwnName));
+    if (nOwn == 0 || nOwn >= sizeof(szOwnName))
+        szOwnName[0] = '\0';
     // Only rewrite the exported name when it changes: the agent may be reading it.
-    const char* pszName = w.szComputerName[0] ? w.szComputerName : g_szSimHostName;
+    const char* pszName = szOwnName[0] ? szOwnName : w.szComputerName[0] ? w.szComputerName : g_szSimHostName;
     if (strcmp(g_szSimComputerName, pszName) != 0)
         lstrcpynA(g_szSimComputerName, pszName, sizeof(g_szSimComputerName));
 

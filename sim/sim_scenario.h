@@ -1,10 +1,13 @@
 // The scenario file: the simulated world as INI keys, read and written with the profile API.
 #pragma once
 #include "sim_state.h"
+#include "product.h"
 
 // Environment variable naming the scenario file; unset: wusb_sim.ini beside the DLL.
 #define SIM_SCENARIO_ENV "WUSB_SIM_SCENARIO"
 #define SIM_SCENARIO_FILE "wusb_sim.ini"
+// Environment variable naming this process's computer, over [library] computer_name.
+#define SIM_COMPUTER_NAME_ENV PRODUCT_SIM_COMPUTER_NAME_ENV
 
 // Path of the scenario file now in force.
 int SimScenarioPath(char* pszOut, int cbOut);

@@ -10,6 +10,7 @@ constexpr int SIM_OK = 0;
 constexpr int SIM_ERR_NO_MATCH = 1;      // no such server or device
 constexpr int SIM_ERR_STATE = 2;         // device not free, or not held by this computer
 constexpr int SIM_ERR_WRITE = 3;         // the scenario file could not be written
+constexpr int SIM_ERR_BUSY = 4;          // another process kept the scenario file locked
 
 // Boxes the world can hold: as many as one server list carries.
 constexpr int SIM_MAX_SERVERS = 8;

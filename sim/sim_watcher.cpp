@@ -2,6 +2,7 @@
 #include "sim_watcher.h"
 #include "sim_journal.h"
 #include "sim_scenario.h"
+#include "sim_world_lock.h"
 
 // Poll period of the scenario file.
 static const DWORD WATCH_PERIOD_MS = 100;
@@ -22,7 +23,7 @@ void PollSimScenario()
     SimFileStamp stamp = GetSimScenarioStamp();
     if (!SameSimStamp(stamp, g_simStampSeen)) {
         g_simStampSeen = stamp;
-        LoadSimWorld();
+        LoadSharedSimWorld();
         SimNotify();
     }
     SimUnlock();

@@ -4,6 +4,7 @@
 #include "sim_scenario.h"
 #include "sim_state.h"
 #include "sim_watcher.h"
+#include "sim_world_lock.h"
 #include <cstring>
 #ifdef SIM_WITH_COMPANION
 #include "sim_companion.h"
@@ -89,6 +90,7 @@ static int ChangeSimDevice(int nServer, int nStatus, const char* pszHolder)
         *pServer = before;
         return SIM_ERR_WRITE;
     }
+    SettleSimWorldWrite();
     // Our own write is not an outside change for the watcher.
     g_simStampSeen = GetSimScenarioStamp();
     return SIM_OK;
@@ -116,7 +118,7 @@ extern "C" {
 int SimOpen(HWND hWnd, unsigned int uMsg, int nArg3, int nArg4)
 {
     SimLock();
-    LoadSimWorld();
+    LoadSharedSimWorld();
     int nResult = g_simWorld.nOpenResult;
     // A library that failed to start delivers nothing.
 #ifdef SIM_WITH_COMPANION
@@ -161,7 +163,7 @@ int SimGetServerList(_WUSB_SERVER* pServers, int nCapacity)
     SimLock();
     int nResult = 0;
     if (pServers && nCapacity > 0) {
-        LoadSimWorld();
+        LoadSharedSimWorld();
         for (; nResult < g_simWorld.nListed && nResult < nCapacity; ++nResult)
             FillSimRecord(g_simWorld.anListed[nResult], &pServers[nResult]);
     }
@@ -173,13 +175,19 @@ int SimGetServerList(_WUSB_SERVER* pServers, int nCapacity)
 int SimImportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
 {
     SimLock();
-    LoadSimWorld();
-    int nResult = SIM_ERR_NO_MATCH;
-    int nServer = MatchSimDevice(dwServerId, dwDeviceId);
-    if (nServer >= 0)
-        nResult = g_simWorld.servers[nServer].nStatus == WUSB_STATUS_FREE
-                      ? ChangeSimDevice(nServer, WUSB_STATUS_IN_USE, g_szSimComputerName)
-                      : SIM_ERR_STATE;
+    // Read, check and write as one step among every process sharing the world: of two
+    // computers importing at the same moment, the second finds the device in use.
+    int nResult = SIM_ERR_BUSY;
+    if (LockSimWorld(1)) {
+        LoadSimWorld();
+        nResult = SIM_ERR_NO_MATCH;
+        int nServer = MatchSimDevice(dwServerId, dwDeviceId);
+        if (nServer >= 0)
+            nResult = g_simWorld.servers[nServer].nStatus == WUSB_STATUS_FREE
+                          ? ChangeSimDevice(nServer, WUSB_STATUS_IN_USE, g_szSimComputerName)
+                          : SIM_ERR_STATE;
+        UnlockSimWorld();
+    }
     SimJournal("WUSBImportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
     if (nResult == SIM_OK)
         SimNotify();
@@ -190,15 +198,19 @@ int SimImportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
 int SimUnimportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
 {
     SimLock();
-    LoadSimWorld();
-    int nResult = SIM_ERR_NO_MATCH;
-    int nServer = MatchSimDevice(dwServerId, dwDeviceId);
-    if (nServer >= 0) {
-        // Only the computer holding the device may give it back.
-        const SimServer* pServer = &g_simWorld.servers[nServer];
-        int bHeldHere = pServer->nStatus == WUSB_STATUS_IN_USE &&
-                        lstrcmpiA(pServer->szHolder, g_szSimComputerName) == 0;
-        nResult = bHeldHere ? ChangeSimDevice(nServer, WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
+    int nResult = SIM_ERR_BUSY;
+    if (LockSimWorld(1)) {
+        LoadSimWorld();
+        nResult = SIM_ERR_NO_MATCH;
+        int nServer = MatchSimDevice(dwServerId, dwDeviceId);
+        if (nServer >= 0) {
+            // Only the computer holding the device may give it back.
+            const SimServer* pServer = &g_simWorld.servers[nServer];
+            int bHeldHere = pServer->nStatus == WUSB_STATUS_IN_USE &&
+                            lstrcmpiA(pServer->szHolder, g_szSimComputerName) == 0;
+            nResult = bHeldHere ? ChangeSimDevice(nServer, WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
+        }
+        UnlockSimWorld();
     }
     SimJournal("WUSBUnimportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
     if (nResult == SIM_OK)
@@ -220,7 +232,7 @@ int SimDoPerformanceTest(unsigned int dwServerId, unsigned int dwTransferSize)
 int SimGetPerformanceResult(unsigned int dwServerId)
 {
     SimLock();
-    LoadSimWorld();
+    LoadSharedSimWorld();
     // The rate to the server asked about; a server not on the network measures nothing.
     int nServer = FindSimServer(dwServerId);
     int nResult = nServer >= 0 ? g_simWorld.servers[nServer].nBitrate : 0;

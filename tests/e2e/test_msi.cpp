@@ -223,7 +223,8 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
 {
     ULONGLONG nStart = GetTickCount64();
     ASSERT_EQ(Install(Package(), "\"DEVICES=VID_3A7C&PID_0105;VID_1234&PID_5678\" SERVER=192.168.1.10 "
-                                 "BITRATE=0 TRANSFERSIZE=2048 LANGUAGE=fr AUTOSTART=1"),
+                                 "BITRATE=0 TRANSFERSIZE=2048 LANGUAGE=fr AUTOSTART=1 "
+                                 "AUTOCONNECT=1 RELEASEAFTER=1440 RELEASEONLOCK=0 NOTICES=1"),
               0)
         << OwnLogLines();
     printf("[ figures ] msiexec install with properties: %llu ms\n", GetTickCount64() - nStart);
@@ -239,6 +240,8 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
         {"device", "id1", "VID_1234&PID_5678"}, {"server", "address", "192.168.1.10"},
         {"system", "bitrate", "0"},     {"system", "transfersize", "2048"},
         {"lang", "num", "6"},           {"lang", "lang2", "fr"},
+        {"share", "autoconnect", "1"},  {"share", "release_after", "1440"},
+        {"share", "release_on_lock", "0"}, {"share", "notices", "1"},
     };
     for (const auto& entry : kIni)
         EXPECT_EQ(Ini(settings, entry.pszSection, entry.pszKey), entry.pszValue) << entry.pszKey;
@@ -279,7 +282,7 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
 
 TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
 {
-    ASSERT_EQ(Install(Package(), "SERVER=192.168.1.10 LANGUAGE=nl"), 0) << OwnLogLines();
+    ASSERT_EQ(Install(Package(), "SERVER=192.168.1.10 LANGUAGE=nl RELEASEONLOCK=1"), 0) << OwnLogLines();
     AgentProcess agent;
     ASSERT_NE(StartAttached(agent), nullptr);
     std::string run;
@@ -318,8 +321,10 @@ TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
     EXPECT_TRUE(Exists(folder + "\\" + kExeName));
 
     // A property passed again changes its key, and only it.
-    EXPECT_EQ(Install(NewerByThirdField(), "SERVER=10.1.2.3"), 0) << OwnLogLines();
+    EXPECT_EQ(Install(NewerByThirdField(), "SERVER=10.1.2.3 AUTOCONNECT=0"), 0) << OwnLogLines();
     EXPECT_EQ(Ini(settings, "server", "address"), "10.1.2.3");
+    EXPECT_EQ(Ini(settings, "share", "autoconnect"), "0");
+    EXPECT_EQ(Ini(settings, "share", "release_on_lock"), "1");
     EXPECT_NE(ReadFileText(settings).find("; edited by the administrator"), std::string::npos);
 }
 
@@ -358,6 +363,8 @@ TEST_F(Msi, MalformedPropertiesAreRefusedWithNothingInstalled)
         {"TRANSFERSIZE=-1", "TRANSFERSIZE \"-1\""},
         {"LANGUAGE=xx", "LANGUAGE \"xx\""},
         {"AUTOSTART=yes", "AUTOSTART \"yes\""},
+        {"RELEASEAFTER=1441", "RELEASEAFTER \"1441\" is not a number of minutes from 0 to 1440"},
+        {"NOTICES=on", "NOTICES \"on\""},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.pszProperties);

@@ -92,6 +92,22 @@ TEST(DiagnosticsReport, OddRecordsAreToldSafely)
          },
          VERDICT_ATTACHED_HERE, Line("  first device:", "id 1, VID_3A7C&PID_0105, in use by this-pc (this computer)"),
          "\"this_computer\": true"},
+        {"connect on demand: no attach until Connect",
+         [](CheckFacts* p) {
+             p->bShareRead = 1;
+             p->share.autoconnect = {0, SOURCE_SETTING_INI, ""};
+         },
+         VERDICT_ON_DEMAND,
+         Line("Verdict:", "would not attach by itself (autoconnect=0 in Setting.ini): Connect in the tray menu attaches it"),
+         "\"autoconnect\": {\"value\": 0, \"source\": \"setting_ini\", \"ignored\": null}"},
+        {"the user's autoconnect in force, a malformed release_after ignored",
+         [](CheckFacts* p) {
+             p->bShareRead = 1;
+             p->share.autoconnect = {1, SOURCE_USER, ""};
+             p->share.releaseAfter = {0, SOURCE_BUILT_IN, "release_after=abc in Setting.ini"};
+         },
+         VERDICT_WOULD_ATTACH, Line("  ignored:", "release_after=abc in Setting.ini"),
+         "\"release_after\": {\"value\": 0, \"source\": \"built_in\", \"ignored\": \"release_after=abc in Setting.ini\"}"},
     };
     static CheckFacts facts;
     static char szReport[kReportSize];

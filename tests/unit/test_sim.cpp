@@ -7,6 +7,8 @@
 #include "support/test_support.h"
 #include "agent/wusb/wusb.h"
 #include "sim/sim_state.h"
+#include "sim/sim_world_lock.h"
+#include "product.h"
 
 namespace {
 
@@ -66,6 +68,7 @@ public:   // the worker threads of a test call through the bound pointers
         Unbind();
         SetEnvironmentVariableA("WUSB_SIM_SCENARIO", nullptr);
         SetEnvironmentVariableA("WUSB_SIM_JOURNAL", nullptr);
+        SetEnvironmentVariableA(PRODUCT_SIM_COMPUTER_NAME_ENV, nullptr);
     }
 
     // Each scenario goes to a fresh file: the profile API may keep a file it read
@@ -581,6 +584,91 @@ TEST_F(SimTest, CallsFromTwoThreadsGiveWholeLines)
     EXPECT_EQ(nList, 2 * kCallsPerThread);
     EXPECT_EQ(nImport, kCallsPerThread);
     EXPECT_EQ(nUnimport, kCallsPerThread);
+}
+
+// ---- Several computers sharing one world ---------------------------------------
+TEST_F(SimTest, EachProcessMayNameItsOwnComputer)
+{
+    const std::string overlong(SIM_COMPUTER_NAME_SIZE + 10, 'N');
+    const struct {
+        const char* pszName;
+        const char* pszOwn;     // this process's variable; null: unset
+        const char* pszWorld;   // [library] computer_name
+        std::string expected;
+    } kCases[] = {
+        {"own name over the world's", "PC-2", "OFFICE-PC", "PC-2"},
+        {"own name, world names none", "PC-3", "", "PC-3"},
+        {"empty own name: the world's", "", "OFFICE-PC", "OFFICE-PC"},
+        {"overlong own name is ignored, not cut", overlong.c_str(), "OFFICE-PC", "OFFICE-PC"},
+        {"unset: the host name", nullptr, "", HostName()},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        SetEnvironmentVariableA(PRODUCT_SIM_COMPUTER_NAME_ENV, c.pszOwn);
+        WriteScenario(std::string("[library]\r\ncomputer_name=") + c.pszWorld + "\r\n");
+        ListedServer();
+        EXPECT_EQ(std::string(pszComputerName), c.expected);
+        // The box records the device's holder by that name.
+        EXPECT_EQ(pfnImport(SERVER_ID_192_168_1_10, 1), 0);
+        EXPECT_EQ(ScenarioValue("server", "holder"), c.expected);
+    }
+}
+
+namespace {
+// Another computer's step on the shared world: it holds the world's lock, may take the
+// device meanwhile, then lets go.
+struct OtherComputer {
+    const char* pszName;
+    DWORD dwHoldMs;
+    bool bTakesDevice;
+    int nImportResult;         // what this computer's import, waiting meanwhile, returns
+    const char* pszHolder;     // the holder the world then names
+};
+
+struct ImportThread {
+    SimTest* pTest;
+    int nResult;
+    static DWORD WINAPI Run(LPVOID p)
+    {
+        ImportThread* self = (ImportThread*)p;
+        self->nResult = self->pTest->pfnImport(SERVER_ID_192_168_1_10, 1);
+        return 0;
+    }
+};
+}  // namespace
+
+TEST_F(SimTest, AnImportWaitsForAnotherComputersStepOnTheWorld)
+{
+    const OtherComputer kCases[] = {
+        {"the other takes the device meanwhile", 300, true, SIM_ERR_STATE, "OTHER-PC"},
+        {"the other leaves it free", 300, false, SIM_OK, "THIS-PC"},
+        {"the other holds on past the wait", SIM_WORLD_LOCK_WAIT_MS + 2000, false, SIM_ERR_BUSY, ""},
+    };
+    SetEnvironmentVariableA(PRODUCT_SIM_COMPUTER_NAME_ENV, "THIS-PC");
+    for (const OtherComputer& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        WriteScenario("[server]\r\nstatus=1\r\nholder=\r\n");
+        // A handle of its own on the world file, as another process's would be.
+        HANDLE hWorld = CreateFileA(m_scenario.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hWorld, INVALID_HANDLE_VALUE);
+        OVERLAPPED ov = {};
+        ov.Offset = SIM_WORLD_LOCK_OFFSET;
+        ASSERT_TRUE(LockFileEx(hWorld, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
+        ImportThread import = {this, -1};
+        HANDLE hThread = CreateThread(nullptr, 0, ImportThread::Run, &import, 0, nullptr);
+        Sleep(c.dwHoldMs);
+        if (c.bTakesDevice) {
+            WritePrivateProfileStringA("server", "status", "3", m_scenario.c_str());
+            WritePrivateProfileStringA("server", "holder", "OTHER-PC", m_scenario.c_str());
+        }
+        UnlockFileEx(hWorld, 0, 1, 0, &ov);
+        CloseHandle(hWorld);
+        WaitForSingleObject(hThread, INFINITE);
+        CloseHandle(hThread);
+        EXPECT_EQ(import.nResult, c.nImportResult);
+        EXPECT_EQ(ScenarioValue("server", "holder"), c.pszHolder);
+    }
 }
 
 // ---- Notifications -----------------------------------------------------------
