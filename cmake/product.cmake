@@ -53,3 +53,14 @@ set(PRODUCT_RELEASE_AFTER_MAX 1440)
 # Group Policy: computer policies under HKEY_LOCAL_MACHINE, user policies under
 # HKEY_CURRENT_USER, the same path in both; a policy wins over every other source.
 set(PRODUCT_POLICY_KEY "Software\\Policies\\VELTRIX\\DIDIZOVOV")
+# Group Policy values under PRODUCT_POLICY_KEY (the other policies take the names of the
+# agent's own values: startwin, lang and the [share] keys). The device list is one REG_SZ
+# of device types separated by ';', as the template's text box writes it.
+set(PRODUCT_POLICY_DEVICES_VALUE "devices")
+set(PRODUCT_POLICY_SERVER_VALUE "server")
+set(PRODUCT_POLICY_BITRATE_VALUE "bitrate")
+set(PRODUCT_POLICY_DEVICES_SEPARATOR ";")
+# Longest device list a policy may hold, in characters; longer is ignored.
+set(PRODUCT_POLICY_TEXT_MAX 1023)
+# Highest bandwidth threshold a policy may set; 0 tests nothing.
+set(PRODUCT_POLICY_BITRATE_MAX 1000000000)

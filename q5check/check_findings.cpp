@@ -127,7 +127,8 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
     if (pFound->choice == CHOICE_NO_SERVER)
         return VERDICT_NO_SERVER;
     if (pFound->choice == CHOICE_NAMED_NOT_LISTED) {
-        snprintf(pszDetail, cbDetail, "%s named in Setting.ini not found; listed: %s", pFacts->choice.szAddress,
+        snprintf(pszDetail, cbDetail, "%s named in %s not found; listed: %s", pFacts->choice.szAddress,
+                 SettingSourceName(pFacts->choice.source),
                  pFound->szListedAddresses[0] ? pFound->szListedAddresses : "none with an address");
         return VERDICT_SERVER_NOT_LISTED;
     }
@@ -158,8 +159,8 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
     }
     // Only a strictly lower rate refuses, as in the agent.
     if (pFacts->bBandwidthRun && pFound->bBandwidthTest && pFacts->nMeasured < pFacts->nBitRate) {
-        snprintf(pszDetail, cbDetail, "measured %d, Setting.ini asks for at least %d", pFacts->nMeasured,
-                 pFacts->nBitRate);
+        snprintf(pszDetail, cbDetail, "measured %d, %s asks for at least %d", pFacts->nMeasured,
+                 SettingSourceName(pFacts->sources.bitRate.source), pFacts->nBitRate);
         return VERDICT_POOR_SIGNAL;
     }
     return VERDICT_WOULD_ATTACH;

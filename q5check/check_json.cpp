@@ -143,6 +143,7 @@ void FormatReportJson(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
         Put(&out, "null");
     Put(&out, ", \"chosen_by\": \"%s\",\n", ChoiceKey(s_found.choice));
     PutSettings(&out, pFacts, &s_found);
+    PutSourcesJson(&out, &pFacts->sources);
     Put(&out, "\"agent_running\": %s,\n\"verdict\": ", Bool(pFacts->bAgentRunning));
     PutString(&out, s_found.szVerdict);
     Put(&out, ",\n\"verdict_key\": \"%s\", \"exit_code\": %d}\n", GetVerdictInfo(s_found.verdict).pszKey,

@@ -7,6 +7,7 @@
 #include "agent/device_filter.h"
 #include "agent/server_choice.h"
 #include "agent/wusb/wusb_record.h"
+#include "check_sources.h"
 
 // Exit code of a command line the program does not understand.
 constexpr int EXIT_USAGE = 2;
@@ -68,6 +69,7 @@ struct CheckFacts {
     int bBandwidthRun;
     int nMeasured;
     int bAgentRunning;
+    SettingSources sources;                   // where each value in force comes from
 };
 
 constexpr int HOLDER_SIZE = WUSB_HOSTNAME_SIZE + 1;

@@ -115,6 +115,7 @@ static void ReadSettings(CheckFacts* pFacts)
     pFacts->nDeviceTypeCount = ReadDeviceTypeCount();
     pFacts->nBitRate = ReadBitRateThreshold();
     pFacts->nTransferSize = ReadTransferSize();
+    ReadSettingSources(&pFacts->choice, &pFacts->sources);
 }
 
 static void ReadLibraryFile(CheckFacts* pFacts)

@@ -92,10 +92,12 @@ static void PutChoice(Out* pOut, const CheckFacts* pFacts, const CheckFindings* 
             pFacts->choice.szAddress);
         break;
     case CHOICE_NAMED:
-        Put(pOut, "; the agent acts on server %d, named by address= in Setting.ini", pFound->nChosen + 1);
+        Put(pOut, "; the agent acts on server %d, named by address= in %s", pFound->nChosen + 1,
+            SettingSourceName(pFacts->choice.source));
         break;
     case CHOICE_NAMED_NOT_LISTED:
-        Put(pOut, "; none is %s, which Setting.ini names: the agent acts on none", pFacts->choice.szAddress);
+        Put(pOut, "; none is %s, which %s names: the agent acts on none", pFacts->choice.szAddress,
+            SettingSourceName(pFacts->choice.source));
         break;
     case CHOICE_NO_SERVER:
         break;
@@ -184,8 +186,10 @@ void FormatReportText(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
     PutLibrary(&out, pFacts, &s_found);
     if (s_found.bLibraryStarted)
         PutServers(&out, pFacts, &s_found);
-    if (pFacts->szFolder[0])
+    if (pFacts->szFolder[0]) {
         PutSettings(&out, pFacts, &s_found);
+        PutSourcesText(&out, &pFacts->sources);
+    }
     PutLabel(&out, "Agent:");
     Put(&out, "%s\n", pFacts->bAgentRunning ? "running; this check never imports or unimports, the agent does"
                                             : "not running");
