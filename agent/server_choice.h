@@ -4,10 +4,11 @@
 #pragma once
 #include "wusb/wusb_server.h"
 #include "../settings/setting_source.h"
+#include "product.h"
 #include <cstddef>
 
 // Longest "address" value kept; a longer one cannot be four numbers anyway.
-constexpr int SERVER_ADDRESS_TEXT_SIZE = 64;
+constexpr int SERVER_ADDRESS_TEXT_SIZE = PRODUCT_SERVER_ADDRESS_SIZE;
 
 // The choice read from a policy or Setting.ini.
 struct ServerChoice {

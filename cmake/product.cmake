@@ -64,3 +64,11 @@ set(PRODUCT_POLICY_DEVICES_SEPARATOR ";")
 set(PRODUCT_POLICY_TEXT_MAX 1023)
 # Highest bandwidth threshold a policy may set; 0 tests nothing.
 set(PRODUCT_POLICY_BITRATE_MAX 1000000000)
+# The administrative template's file name and namespace (never change the namespace: the
+# policies an administrator set would no longer be found in the editor).
+set(PRODUCT_POLICY_FILE "VELTRIX-Q5")
+set(PRODUCT_POLICY_PREFIX "veltrixq5")
+set(PRODUCT_POLICY_NAMESPACE "VELTRIX.Policies.VeltrixQ5")
+# Longest server address and device type the agent keeps, terminator included.
+set(PRODUCT_SERVER_ADDRESS_SIZE 64)
+set(PRODUCT_DEVICE_TYPE_SIZE 50)

@@ -10,7 +10,7 @@ static const VerdictInfo s_aVerdicts[VERDICT_COUNT] = {
     {0, "would_attach", "would attach"},
     {1, "attached_here", "attached to this computer"},
     {3, "in_use", "in use by %s"},
-    {4, "not_accepted", "device %s is not in Setting.ini"},
+    {4, "not_accepted", "device %s"},
     {5, "poor_signal", "bandwidth too low: %s"},
     {6, "unknown_status", "device status %s is neither free nor in use"},
     {7, "no_device", "server %s has no USB device plugged in"},
@@ -146,7 +146,10 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
         return VERDICT_NO_SETTINGS;
     }
     if (pFound->deviceList == DEVICE_LIST_NOT_LISTED) {
-        snprintf(pszDetail, cbDetail, "%s", pServer->szHardwareId);
+        const SettingValue* pList = &pFacts->sources.deviceList;
+        snprintf(pszDetail, cbDetail, IsPolicySource(pList->source) ? "%s is not in the device list of the %s"
+                                                                     : "%s is not in %s",
+                 pServer->szHardwareId, IsPolicySource(pList->source) ? SettingSourceName(pList->source) : "Setting.ini");
         return VERDICT_NOT_ACCEPTED;
     }
     if (pServer->nStatus == WUSB_STATUS_IN_USE) {

@@ -101,7 +101,7 @@ void PutSourcesJson(Out* pOut, const SettingSources* pSources)
     SourceLine lines[SOURCE_LINES];
     GetSourceLines(pSources, lines);
     for (int i = 0; i < SOURCE_LINES; ++i)
-        Put(pOut, "%s\"%s\": \"%s\"", i ? ", " : "", lines[i].pszKey, SourceKey(lines[i].pValue->source));
+        Put(pOut, "%s\"%s_source\": \"%s\"", i ? ", " : "", lines[i].pszKey, SourceKey(lines[i].pValue->source));
     Put(pOut, "},\n\"ignored_policies\": [");
     int nLine = 0;
     for (const char* p = pSources->szIgnoredPolicies; *p; ++nLine) {

@@ -147,9 +147,18 @@ static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings
         Put(pOut, "no device to check (idnum=%d)\n", pFacts->nDeviceTypeCount);
         break;
     case DEVICE_LIST_ACCEPTED:
-        Put(pOut, "%s accepted by id%d=%s\n", pFound->szCheckedId, pFacts->nMatch, pFacts->szMatchValue);
+        if (IsPolicySource(pFacts->sources.deviceList.source))
+            Put(pOut, "%s accepted by %s of the %s\n", pFound->szCheckedId, pFacts->szMatchValue,
+                SettingSourceName(pFacts->sources.deviceList.source));
+        else
+            Put(pOut, "%s accepted by id%d=%s\n", pFound->szCheckedId, pFacts->nMatch, pFacts->szMatchValue);
         break;
     case DEVICE_LIST_NOT_LISTED:
+        if (IsPolicySource(pFacts->sources.deviceList.source)) {
+            Put(pOut, "%s not listed by the %s (%d types)\n", pFound->szCheckedId,
+                SettingSourceName(pFacts->sources.deviceList.source), pFacts->nDeviceTypeCount);
+            break;
+        }
         Put(pOut, "%s not listed (idnum=%d); add to [device]: id%d=%s and set idnum=%d\n", pFound->szCheckedId,
             pFacts->nDeviceTypeCount, pFound->nNextEntry, pFound->szCheckedId, pFound->nNextEntry + 1);
         break;
