@@ -88,7 +88,7 @@ void PutSourcesText(Out* pOut, const SettingSources* pSources)
     for (const char* p = pSources->szIgnoredPolicies; *p;) {
         const char* pEnd = strchr(p, '\n');
         size_t nLen = pEnd ? (size_t)(pEnd - p) : strlen(p);
-        Put(pOut, "%-*s", REPORT_LABEL_WIDTH, "  ignored policy:");
+        Put(pOut, "%-*s", REPORT_LABEL_WIDTH, "  ignored:");
         PutNote(pOut, p, nLen);
         Put(pOut, "\n");
         p += nLen + (pEnd ? 1 : 0);
