@@ -233,13 +233,12 @@ int PrepareLogonStart()
     SettingValue startWin;
     if (ReadStartWinSetting(&startWin) != 1)
         return 0;
-    DWORD cb = 0;
     // A Run value that starts an agent already (this one, or a per-user installation's
     // the user started last) stays: only a missing or dead one is filled in.
     char szCommand[RUN_COMMAND_SIZE] = {};
     RegKey run;
     if (run.Open(HKEY_CURRENT_USER, RUN_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS) {
-        cb = sizeof(szCommand) - 1;
+        DWORD cb = sizeof(szCommand) - 1;
         if (run.QueryValue(RUN_VALUE, szCommand, &cb) == ERROR_SUCCESS && RunCommandFindsProgram(szCommand))
             return 0;
     }
