@@ -92,9 +92,11 @@ static void FindChoice(const CheckFacts* pFacts, CheckFindings* pFound)
 
 static void FindDeviceList(const CheckFacts* pFacts, const _WUSB_DEVICE* pDevice, CheckFindings* pFound)
 {
-    if (pFacts->dwSettingError) {
-        pFound->deviceList = DEVICE_LIST_UNREAD;
+    if (pFacts->dwSettingError)
         SettingErrorText(pFacts->dwSettingError, pFound->szSettingError, sizeof(pFound->szSettingError));
+    // A policy's list needs no Setting.ini.
+    if (pFacts->dwSettingError && !IsPolicySource(pFacts->sources.deviceList.source)) {
+        pFound->deviceList = DEVICE_LIST_UNREAD;
     } else if (!pDevice) {
         pFound->deviceList = DEVICE_LIST_NO_DEVICE;
     } else {

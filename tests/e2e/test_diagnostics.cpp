@@ -159,6 +159,9 @@ TEST(Diagnostics, EachSituationHasItsVerdictJsonAndExitCode)
          "device VID_3A7C&PID_0105 is not in the device list of the computer policy",
          {{"device_list_source", "\"computer_policy\""}, {"ignored_policies", "["}},
          {{HKEY_LOCAL_MACHINE, "devices", REG_SZ, 0, "VID_0000&PID_0001"}}},
+        {"Setting.ini missing, device list by policy", "", Library::StandIn, Settings::Missing, nullptr, "",
+         VERDICT_WOULD_ATTACH, "would attach", {{"device_list_source", "\"computer_policy\""}, {"readable", "false"}},
+         {{HKEY_LOCAL_MACHINE, "devices", REG_SZ, 0, "VID_3A7C&PID_0105"}}},
     };
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.pszName);
