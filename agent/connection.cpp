@@ -5,14 +5,24 @@
 #include "device_filter.h"
 #include "server_choice.h"
 #include "wusb/wusb_record.h"
+#include "../settings/policy.h"
 #include "../settings/share_settings.h"
 #include "../ui/tray_icon.h"
 #include <cstdio>
 #include <cstring>
 
-int ReadBitRateThreshold()
+int ReadBitRateThreshold(SettingValue* pSource)
 {
-    return (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
+    SettingValue source;
+    SettingValue* pInfo = pSource ? pSource : &source;
+    SetBuiltIn(pInfo, DEFAULT_BIT_RATE);
+    if (ReadPolicyNumber(PRODUCT_POLICY_BITRATE_VALUE, pInfo))
+        return pInfo->nValue;
+    char szText[16];
+    GetPrivateProfileStringA("system", "bitrate", "", szText, sizeof(szText), g_szSettingIni);
+    if (szText[0])
+        pInfo->source = SOURCE_SETTING_INI;
+    return pInfo->nValue = (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
 }
 
 int BandwidthTestOn(int nBitRate)

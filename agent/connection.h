@@ -2,6 +2,7 @@
 // and the Connect and Disconnect commands.
 #pragma once
 #include <windows.h>
+#include "../settings/setting_source.h"
 
 int OnWUSBNotify(HWND hWnd);
 int OnTimer(HWND hWnd, UINT_PTR nTimerId);
@@ -10,11 +11,13 @@ int ConnectDevice(HWND hWnd);
 int DisconnectDevice(HWND hWnd);
 int ShowNoDevice(HWND hWnd);
 
-// The bandwidth test of Setting.ini [system], read afresh at each call.
+// The bandwidth test of Setting.ini [system], read afresh at each call; a policy's
+// "bitrate" (0 to PRODUCT_POLICY_BITRATE_MAX) wins over the file's.
 constexpr int DEFAULT_BIT_RATE = 0;
 constexpr unsigned int DEFAULT_TRANSFER_SIZE = 1024;
 // "bitrate": least measured rate for attaching; greater than 0 enables the test.
-int ReadBitRateThreshold();
+// Its source to *pSource when given.
+int ReadBitRateThreshold(SettingValue* pSource = nullptr);
 // 1 when a threshold asks for the bandwidth test before attaching (and so for the
 // refusal below it); anything else, negative values too, means no test.
 int BandwidthTestOn(int nBitRate);

@@ -1,16 +1,22 @@
-// Accepts only the device types listed in the [device] section of Setting.ini.
+// Accepts only the device types listed by a policy ("devices": types separated by ';')
+// or, without one, in the [device] section of Setting.ini.
 #pragma once
 #include "wusb/wusb_server.h"
+#include "../settings/setting_source.h"
+#include "product.h"
 
 // The filter runs on the UI thread at every notification: an absurd "idnum"
 // must not keep it reading the INI file for ever, so it looks at no more keys than this.
 constexpr int MAX_DEVICE_TYPES = 1000;
 
-constexpr int DEVICE_TYPE_SIZE = 50;   // one "id%d" value, terminator included
+constexpr int DEVICE_TYPE_SIZE = PRODUCT_DEVICE_TYPE_SIZE;   // one "id%d" value, terminator included
 
 // 1 when the device is accepted, 0 when rejected (or no record is given).
 int IsSupportedDevice(const _WUSB_DEVICE* pDevice);
-// "idnum" as written (0 when absent): the number of listed device types.
+// The number of listed device types: the policy's entries, else "idnum" as written (0
+// when absent). The policy's list goes to pszPolicyList (POLICY_TEXT_SIZE bytes; "" when
+// Setting.ini's applies), its source to *pSource when given.
+int ReadDeviceList(char* pszPolicyList, SettingValue* pSource = nullptr);
 int ReadDeviceTypeCount();
 // Index N of the first entry "idN" listing the device's VID and PID, read from the
 // list as IsSupportedDevice reads it; -1 when none does. The entry's value goes to

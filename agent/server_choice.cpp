@@ -2,6 +2,7 @@
 #include "server_choice.h"
 #include "agent_state.h"
 #include "wusb/wusb_record.h"
+#include "../settings/policy.h"
 #include <cstring>
 
 static const char SECTION_SERVER[] = "server";
@@ -13,10 +14,21 @@ static char s_szBadAddressTraced[SERVER_ADDRESS_TEXT_SIZE];
 void ReadServerChoice(const char* pszSettingIni, ServerChoice* pChoice)
 {
     memset(pChoice, 0, sizeof(*pChoice));
+    // A policy's address wins; the reader lets through only an address that parses.
+    SettingValue policy;
+    SetBuiltIn(&policy, 0);
+    if (ReadPolicyText(PRODUCT_POLICY_SERVER_VALUE, pChoice->szAddress, sizeof(pChoice->szAddress), &policy)) {
+        unsigned char abAddr[4];
+        pChoice->bNamed = ParseServerAddress(pChoice->szAddress, abAddr);
+        pChoice->dwServerId = ServerIdOfAddress(abAddr);
+        pChoice->source = policy.source;
+        return;
+    }
     GetPrivateProfileStringA(SECTION_SERVER, KEY_ADDRESS, "", pChoice->szAddress, sizeof(pChoice->szAddress),
                              pszSettingIni);
     if (pChoice->szAddress[0] == '\0')
         return;
+    pChoice->source = SOURCE_SETTING_INI;
     unsigned char abAddr[4];
     if (ParseServerAddress(pChoice->szAddress, abAddr)) {
         pChoice->bNamed = 1;

@@ -61,3 +61,22 @@ set(PRODUCT_POLICY_KEY "Software\\Policies\\VELTRIX\\DIDIZOVOV")
 # library takes its computer name from this variable when it is set, over the world
 # file's [library] computer_name (which every process of the machine shares).
 set(PRODUCT_SIM_COMPUTER_NAME_ENV "WUSB_SIM_COMPUTER_NAME")
+# Group Policy values under PRODUCT_POLICY_KEY (the other policies take the names of the
+# agent's own values: startwin, lang and the [share] keys). The device list is one REG_SZ
+# of device types separated by ';', as the template's text box writes it.
+set(PRODUCT_POLICY_DEVICES_VALUE "devices")
+set(PRODUCT_POLICY_SERVER_VALUE "server")
+set(PRODUCT_POLICY_BITRATE_VALUE "bitrate")
+set(PRODUCT_POLICY_DEVICES_SEPARATOR ";")
+# Longest device list a policy may hold, in characters; longer is ignored.
+set(PRODUCT_POLICY_TEXT_MAX 1023)
+# Highest bandwidth threshold a policy may set; 0 tests nothing.
+set(PRODUCT_POLICY_BITRATE_MAX 1000000000)
+# The administrative template's file name and namespace (never change the namespace: the
+# policies an administrator set would no longer be found in the editor).
+set(PRODUCT_POLICY_FILE "VELTRIX-Q5")
+set(PRODUCT_POLICY_PREFIX "veltrixq5")
+set(PRODUCT_POLICY_NAMESPACE "VELTRIX.Policies.VeltrixQ5")
+# Longest server address and device type the agent keeps, terminator included.
+set(PRODUCT_SERVER_ADDRESS_SIZE 64)
+set(PRODUCT_DEVICE_TYPE_SIZE 50)

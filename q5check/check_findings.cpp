@@ -10,7 +10,7 @@ static const VerdictInfo s_aVerdicts[VERDICT_COUNT] = {
     {0, "would_attach", "would attach"},
     {1, "attached_here", "attached to this computer"},
     {3, "in_use", "in use by %s"},
-    {4, "not_accepted", "device %s is not in Setting.ini"},
+    {4, "not_accepted", "device %s"},
     {5, "poor_signal", "bandwidth too low: %s"},
     {6, "unknown_status", "device status %s is neither free nor in use"},
     {16, "on_demand", "would not attach by itself (%s): Connect in the tray menu attaches it"},
@@ -93,9 +93,11 @@ static void FindChoice(const CheckFacts* pFacts, CheckFindings* pFound)
 
 static void FindDeviceList(const CheckFacts* pFacts, const _WUSB_DEVICE* pDevice, CheckFindings* pFound)
 {
-    if (pFacts->dwSettingError) {
-        pFound->deviceList = DEVICE_LIST_UNREAD;
+    if (pFacts->dwSettingError)
         SettingErrorText(pFacts->dwSettingError, pFound->szSettingError, sizeof(pFound->szSettingError));
+    // A policy's list needs no Setting.ini.
+    if (pFacts->dwSettingError && !IsPolicySource(pFacts->sources.deviceList.source)) {
+        pFound->deviceList = DEVICE_LIST_UNREAD;
     } else if (!pDevice) {
         pFound->deviceList = DEVICE_LIST_NO_DEVICE;
     } else {
@@ -128,7 +130,8 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
     if (pFound->choice == CHOICE_NO_SERVER)
         return VERDICT_NO_SERVER;
     if (pFound->choice == CHOICE_NAMED_NOT_LISTED) {
-        snprintf(pszDetail, cbDetail, "%s named in Setting.ini not found; listed: %s", pFacts->choice.szAddress,
+        snprintf(pszDetail, cbDetail, "%s named in %s not found; listed: %s", pFacts->choice.szAddress,
+                 SettingSourceName(pFacts->choice.source),
                  pFound->szListedAddresses[0] ? pFound->szListedAddresses : "none with an address");
         return VERDICT_SERVER_NOT_LISTED;
     }
@@ -146,7 +149,10 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
         return VERDICT_NO_SETTINGS;
     }
     if (pFound->deviceList == DEVICE_LIST_NOT_LISTED) {
-        snprintf(pszDetail, cbDetail, "%s", pServer->szHardwareId);
+        const SettingValue* pList = &pFacts->sources.deviceList;
+        snprintf(pszDetail, cbDetail, IsPolicySource(pList->source) ? "%s is not in the device list of the %s"
+                                                                     : "%s is not in %s",
+                 pServer->szHardwareId, IsPolicySource(pList->source) ? SettingSourceName(pList->source) : "Setting.ini");
         return VERDICT_NOT_ACCEPTED;
     }
     if (pServer->nStatus == WUSB_STATUS_IN_USE) {
@@ -164,8 +170,8 @@ static Verdict FindVerdict(const CheckFacts* pFacts, const CheckFindings* pFound
     }
     // Only a strictly lower rate refuses, as in the agent.
     if (pFacts->bBandwidthRun && pFound->bBandwidthTest && pFacts->nMeasured < pFacts->nBitRate) {
-        snprintf(pszDetail, cbDetail, "measured %d, Setting.ini asks for at least %d", pFacts->nMeasured,
-                 pFacts->nBitRate);
+        snprintf(pszDetail, cbDetail, "measured %d, %s asks for at least %d", pFacts->nMeasured,
+                 SettingSourceName(pFacts->sources.bitRate.source), pFacts->nBitRate);
         return VERDICT_POOR_SIGNAL;
     }
     return VERDICT_WOULD_ATTACH;

@@ -122,22 +122,10 @@ static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings
     Put(pOut, "},\n");
 }
 
-static const char* SourceKey(SettingSource source)
-{
-    switch (source) {
-    case SOURCE_MACHINE:         return "machine";
-    case SOURCE_USER:            return "user";
-    case SOURCE_SETTING_INI:     return "setting_ini";
-    case SOURCE_USER_POLICY:     return "user_policy";
-    case SOURCE_COMPUTER_POLICY: return "computer_policy";
-    default:                     return "built_in";
-    }
-}
-
 static void PutShareValue(Out* pOut, const char* pszKey, const SettingValue& value, const char* pszAfter)
 {
     Put(pOut, "\"%s\": {\"value\": %d, \"source\": \"%s\", \"ignored\": ", pszKey, value.nValue,
-        SourceKey(value.source));
+        SettingSourceKey(value.source));
     PutStringOrNull(pOut, value.szIgnored);
     Put(pOut, "}%s", pszAfter);
 }
@@ -180,6 +168,7 @@ void FormatReportJson(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
     Put(&out, ", \"chosen_by\": \"%s\",\n", ChoiceKey(s_found.choice));
     PutSettings(&out, pFacts, &s_found);
     PutShare(&out, pFacts);
+    PutSourcesJson(&out, &pFacts->sources);
     Put(&out, "\"agent_running\": %s,\n\"verdict\": ", Bool(pFacts->bAgentRunning));
     PutString(&out, s_found.szVerdict);
     Put(&out, ",\n\"verdict_key\": \"%s\", \"exit_code\": %d}\n", GetVerdictInfo(s_found.verdict).pszKey,

@@ -8,6 +8,7 @@
 #include "agent/server_choice.h"
 #include "agent/wusb/wusb_record.h"
 #include "settings/share_settings.h"
+#include "check_sources.h"
 
 // Exit code of a command line the program does not understand.
 constexpr int EXIT_USAGE = 2;
@@ -72,6 +73,7 @@ struct CheckFacts {
     int bShareRead;                           // share holds the [share] choices in force
     ShareSettings share;
     int bAgentRunning;
+    SettingSources sources;                   // where each value in force comes from
 };
 
 constexpr int HOLDER_SIZE = WUSB_HOSTNAME_SIZE + 1;

@@ -117,6 +117,7 @@ static void ReadSettings(CheckFacts* pFacts)
     pFacts->nBitRate = ReadBitRateThreshold();
     pFacts->nTransferSize = ReadTransferSize();
     pFacts->bShareRead = ReadShareSettings(g_szSettingIni, &pFacts->share);
+    ReadSettingSources(&pFacts->choice, &pFacts->sources);
 }
 
 static void ReadLibraryFile(CheckFacts* pFacts)
@@ -166,7 +167,8 @@ void RunCheck(const CheckOptions* pOptions, CheckFacts* pFacts)
     // The server the agent would act on, found by its own choice.
     int nChosen = FindChosenServer(pFacts->servers, pFacts->nServerCount, &pFacts->choice);
     const _WUSB_SERVER* pServer = nChosen >= 0 ? &pFacts->servers[nChosen] : nullptr;
-    if (pServer && pServer->pAddress && pServer->nDeviceCount > 0 && !pFacts->dwSettingError)
+    int bListRead = !pFacts->dwSettingError || IsPolicySource(pFacts->sources.deviceList.source);
+    if (pServer && pServer->pAddress && pServer->nDeviceCount > 0 && bListRead)
         pFacts->nMatch = FindDeviceType(&pServer->device, pFacts->szMatchValue);
     if (pOptions->bBandwidth)
         RunBandwidthTest(pFacts, pServer);

@@ -93,10 +93,12 @@ static void PutChoice(Out* pOut, const CheckFacts* pFacts, const CheckFindings* 
             pFacts->choice.szAddress);
         break;
     case CHOICE_NAMED:
-        Put(pOut, "; the agent acts on server %d, named by address= in Setting.ini", pFound->nChosen + 1);
+        Put(pOut, "; the agent acts on server %d, named by address= in %s", pFound->nChosen + 1,
+            SettingSourceName(pFacts->choice.source));
         break;
     case CHOICE_NAMED_NOT_LISTED:
-        Put(pOut, "; none is %s, which Setting.ini names: the agent acts on none", pFacts->choice.szAddress);
+        Put(pOut, "; none is %s, which %s names: the agent acts on none", pFacts->choice.szAddress,
+            SettingSourceName(pFacts->choice.source));
         break;
     case CHOICE_NO_SERVER:
         break;
@@ -146,9 +148,18 @@ static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings
         Put(pOut, "no device to check (idnum=%d)\n", pFacts->nDeviceTypeCount);
         break;
     case DEVICE_LIST_ACCEPTED:
-        Put(pOut, "%s accepted by id%d=%s\n", pFound->szCheckedId, pFacts->nMatch, pFacts->szMatchValue);
+        if (IsPolicySource(pFacts->sources.deviceList.source))
+            Put(pOut, "%s accepted by %s of the %s\n", pFound->szCheckedId, pFacts->szMatchValue,
+                SettingSourceName(pFacts->sources.deviceList.source));
+        else
+            Put(pOut, "%s accepted by id%d=%s\n", pFound->szCheckedId, pFacts->nMatch, pFacts->szMatchValue);
         break;
     case DEVICE_LIST_NOT_LISTED:
+        if (IsPolicySource(pFacts->sources.deviceList.source)) {
+            Put(pOut, "%s not listed by the %s (%d types)\n", pFound->szCheckedId,
+                SettingSourceName(pFacts->sources.deviceList.source), pFacts->nDeviceTypeCount);
+            break;
+        }
         Put(pOut, "%s not listed (idnum=%d); add to [device]: id%d=%s and set idnum=%d\n", pFound->szCheckedId,
             pFacts->nDeviceTypeCount, pFound->nNextEntry, pFound->szCheckedId, pFound->nNextEntry + 1);
         break;
@@ -218,8 +229,10 @@ void FormatReportText(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
     PutLibrary(&out, pFacts, &s_found);
     if (s_found.bLibraryStarted)
         PutServers(&out, pFacts, &s_found);
-    if (pFacts->szFolder[0])
+    if (pFacts->szFolder[0]) {
         PutSettings(&out, pFacts, &s_found);
+        PutSourcesText(&out, &pFacts->sources);
+    }
     if (pFacts->bShareRead)
         PutShare(&out, &pFacts->share);
     PutLabel(&out, "Agent:");

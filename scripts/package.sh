@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release into build/release/: the per-user setup, the per-machine MSI, a
-# portable zip of the program folder as installed, and SHA256SUMS for all three.
+# portable zip of the program folder as installed, the administrative template for Group
+# Policy and Intune (ADMX with its ADML language folders), and SHA256SUMS for all four.
 #   WUSB_DIR=<folder>     package the vendor's wusb.dll and every other DLL of that folder
 #                         instead of the stand-in (nothing is rebuilt for it)
 #   SIGN_PFX=<file.pfx>   Authenticode-sign the programs, the uninstaller, the setup and the MSI,
@@ -15,6 +16,7 @@ WORK="$BUILD_DIR/release-work"
 SETUP="VELTRIX-Q5-Setup-$VERSION.exe"
 ZIP="VELTRIX-Q5-$VERSION-portable.zip"
 MSI="VELTRIX-Q5-$VERSION-x64.msi"
+ADMX="VELTRIX-Q5-$VERSION-admx.zip"
 
 rm -rf "$RELEASE" "$WORK" && mkdir -p "$RELEASE"
 "$ROOT/packaging/make_installer.sh" "$BUILD_DIR/dist" "$WORK" "$VERSION" >/dev/null
@@ -23,7 +25,9 @@ mv "$WORK/$SETUP" "$RELEASE/"
 mv "$WORK/$MSI" "$RELEASE/"
 # The zip holds the folder "VELTRIX Q5" exactly as setup installs it (without the uninstaller).
 (cd "$WORK/stage" && zip -qrX "$RELEASE/$ZIP" "VELTRIX Q5")
-(cd "$RELEASE" && sha256sum "$SETUP" "$MSI" "$ZIP" >SHA256SUMS)
+# The template as the build generated it, laid out as PolicyDefinitions wants it.
+(cd "$BUILD_DIR/policy" && zip -qrX "$RELEASE/$ADMX" .)
+(cd "$RELEASE" && sha256sum "$SETUP" "$MSI" "$ZIP" "$ADMX" >SHA256SUMS)
 
 echo "VELTRIX Q5 $VERSION in $RELEASE"
 LIBRARY="the stand-in wusb.dll (WUSB_DIR=<folder> packages the vendor library)"
@@ -35,5 +39,5 @@ echo "  signed:  $SIGNED"
 # What Intune's detection rule and "msiexec /x" need.
 echo "  MSI product code: $(msiinfo export "$RELEASE/$MSI" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r')"
 (cd "$WORK/stage/VELTRIX Q5" && find . -type f | sed 's|^\./|    |' | sort)
-(cd "$RELEASE" && for f in "$SETUP" "$MSI" "$ZIP"; do printf '  %-36s %8d bytes\n' "$f" "$(stat -c %s "$f")"; done)
+(cd "$RELEASE" && for f in "$SETUP" "$MSI" "$ZIP" "$ADMX"; do printf '  %-36s %8d bytes\n' "$f" "$(stat -c %s "$f")"; done)
 sed 's/^/  /' "$RELEASE/SHA256SUMS"

@@ -12,6 +12,8 @@ enum SettingSource {
 
 // "built in", "the machine's defaults", ... for reports.
 const char* SettingSourceName(SettingSource source);
+// "built_in", "machine", ...: the stable names scripts read.
+const char* SettingSourceKey(SettingSource source);
 
 // One setting in force: its value, where it came from, and the last value met on the
 // way that was ignored as malformed (empty when none), e.g. "release_after=abc in Setting.ini".

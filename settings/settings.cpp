@@ -1,6 +1,7 @@
 // Program directory, the per-user registry settings and the Run entry.
 #include "settings.h"
 #include "language.h"
+#include "policy.h"
 #include "reg_key.h"
 #include "../agent/agent_state.h"
 #include "../agent/program_path.h"
@@ -120,6 +121,47 @@ static int ReadLangCode(RegKey& key, char* pszCode, DWORD cbCode)
     return lStatus == ERROR_SUCCESS;
 }
 
+int ReadStartWinSetting(SettingValue* pValue)
+{
+    SetBuiltIn(pValue, 1);
+    if (ReadPolicyNumber(STARTWIN_VALUE, pValue))
+        return pValue->nValue;
+    int nStartWin = 0;
+    DWORD cb = sizeof(nStartWin);
+    RegKey user;
+    if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+        user.QueryValue(STARTWIN_VALUE, &nStartWin, &cb) == ERROR_SUCCESS) {
+        pValue->source = SOURCE_USER;
+    } else if (ReadMachineValue(STARTWIN_VALUE, &nStartWin, sizeof(nStartWin))) {
+        pValue->source = SOURCE_MACHINE;
+    } else {
+        nStartWin = 1;
+    }
+    return pValue->nValue = nStartWin;
+}
+
+int ReadLangSetting(char* pszCode, DWORD cbCode, SettingValue* pValue)
+{
+    SetBuiltIn(pValue, 0);
+    memset(pszCode, 0, cbCode);
+    if (ReadPolicyText(LANG_VALUE, pszCode, (int)cbCode, pValue))
+        return 1;
+    RegKey user;
+    DWORD cb = cbCode;
+    if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+        user.QueryValue(LANG_VALUE, pszCode, &cb) == ERROR_SUCCESS) {
+        pValue->source = SOURCE_USER;
+        pszCode[cbCode - 1] = '\0';
+        return 1;
+    }
+    memset(pszCode, 0, cbCode);
+    if (ReadMachineValue(LANG_VALUE, pszCode, cbCode - 1) && pszCode[0])
+        pValue->source = SOURCE_MACHINE;
+    else
+        lstrcpynA(pszCode, DEFAULT_LANG, (int)cbCode);
+    return 1;
+}
+
 int UseSettingIniIn(const char* pszFolder)
 {
     memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
@@ -142,6 +184,11 @@ int LoadSettings()
         return 0;
     }
     key.Close();
+    // The values in force: a policy's over the user's just made sure of, which stays for
+    // when the policy goes.
+    SettingValue startWin, lang;
+    nStartWin = ReadStartWinSetting(&startWin);
+    ReadLangSetting(szLang, sizeof(szLang), &lang);
     Trace("win value = %d", nStartWin);
 
     g_bStartWithWindows = nStartWin == 1 ? 1 : 0;
@@ -151,6 +198,12 @@ int LoadSettings()
 
 void ToggleStartWithWindows()
 {
+    SettingValue policy;
+    SetBuiltIn(&policy, 0);
+    if (ReadPolicyNumber(STARTWIN_VALUE, &policy)) {
+        Trace("startwin is fixed by %s\n", SettingSourceName(policy.source));
+        return;
+    }
     g_bStartWithWindows = g_bStartWithWindows == 0 ? 1 : 0;
     RegKey key;
     key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS);
@@ -175,22 +228,17 @@ static int RunCommandFindsProgram(const char* pszCommand)
 
 int PrepareLogonStart()
 {
-    // The user's own choice, else the machine's default, as the agent's first start takes it.
-    int nStartWin = 0;
-    DWORD cb = sizeof(nStartWin);
-    RegKey user;
-    if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-        user.QueryValue(STARTWIN_VALUE, &nStartWin, &cb) != ERROR_SUCCESS)
-        nStartWin = MachineStartWin();
-    user.Close();
-    if (nStartWin != 1)
+    // The choice in force as the agent's first start takes it: a policy, the user's own
+    // choice, else the machine's default.
+    SettingValue startWin;
+    if (ReadStartWinSetting(&startWin) != 1)
         return 0;
     // A Run value that starts an agent already (this one, or a per-user installation's
     // the user started last) stays: only a missing or dead one is filled in.
     char szCommand[RUN_COMMAND_SIZE] = {};
     RegKey run;
     if (run.Open(HKEY_CURRENT_USER, RUN_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS) {
-        cb = sizeof(szCommand) - 1;
+        DWORD cb = sizeof(szCommand) - 1;
         if (run.QueryValue(RUN_VALUE, szCommand, &cb) == ERROR_SUCCESS && RunCommandFindsProgram(szCommand))
             return 0;
     }

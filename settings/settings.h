@@ -1,6 +1,8 @@
 // Program directory, per-user registry settings and the Run entry.
 #pragma once
 #include "product.h"
+#include "setting_source.h"
+#include <windows.h>
 
 // Registry layout under HKEY_CURRENT_USER; the per-machine package writes the machine's
 // defaults for "startwin" and "lang" under the same key in HKEY_LOCAL_MACHINE.
@@ -20,9 +22,15 @@ int UseSettingIniIn(const char* pszFolder);
 // 1 when texts were loaded, 0 otherwise. A user without "startwin" or "lang" gets
 // the machine's value, else 1 and "de", stored as the user's from then on.
 int LoadSettings();
+// Start with Windows in force, read without writing: a policy, the user's "startwin", the
+// machine's, else 1; the number as stored (only 1 is on), its source in *pValue.
+int ReadStartWinSetting(SettingValue* pValue);
+// The language code in force into pszCode (zero-filled first): a policy, the user's "lang",
+// the machine's, else the built-in code; its source in *pValue. Always 1.
+int ReadLangSetting(char* pszCode, DWORD cbCode, SettingValue* pValue);
 // Stores the user's language code ("lang").
 void StoreLangCode(const char* pszCode);
-// Flips autostart and stores it with the Run entry.
+// Flips autostart and stores it with the Run entry; nothing while a policy fixes it.
 void ToggleStartWithWindows();
 // The logon step of a per-machine install (Active Setup runs "VELTRIX Q5.exe /logon" and
 // waits for it): writes the user's Run value for this program when autostart is on (the

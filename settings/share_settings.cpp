@@ -1,6 +1,7 @@
-// The [share] choices, each from its sources in one order: the user's "autoconnect"
-// over Setting.ini over the built-in default.
+// The [share] choices, each from its sources in one order: a policy (computer, then user),
+// the user's "autoconnect", Setting.ini, the built-in default.
 #include "share_settings.h"
+#include "policy.h"
 #include "reg_key.h"
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,18 @@ const char* SettingSourceName(SettingSource source)
     case SOURCE_USER_POLICY:     return "user policy";
     case SOURCE_COMPUTER_POLICY: return "computer policy";
     default:                     return "built in";
+    }
+}
+
+const char* SettingSourceKey(SettingSource source)
+{
+    switch (source) {
+    case SOURCE_MACHINE:         return "machine";
+    case SOURCE_USER:            return "user";
+    case SOURCE_SETTING_INI:     return "setting_ini";
+    case SOURCE_USER_POLICY:     return "user_policy";
+    case SOURCE_COMPUTER_POLICY: return "computer_policy";
+    default:                     return "built_in";
     }
 }
 
@@ -97,16 +110,25 @@ static void ReadUserSwitch(const char* pszName, SettingValue* pValue)
     NoteIgnored(pValue, pszName, szWhat, "the user's registry");
 }
 
+// A choice a policy fixes is not looked for further: the policy wins over every other source.
+static void ReadShareChoice(const char* pszIni, const char* pszKey, int nMax, int bUserToo, SettingValue* pValue)
+{
+    if (ReadPolicyNumber(pszKey, pValue))
+        return;
+    ReadIniNumber(pszIni, pszKey, 0, nMax, pValue);
+    if (bUserToo)
+        ReadUserSwitch(pszKey, pValue);
+}
+
 int ReadShareSettings(const char* pszSettingIni, ShareSettings* pOut)
 {
     SetDefault(&pOut->autoconnect, 1);
     SetDefault(&pOut->releaseAfter, 0);
     SetDefault(&pOut->releaseOnLock, 0);
     SetDefault(&pOut->notices, 0);
-    ReadIniNumber(pszSettingIni, PRODUCT_AUTOCONNECT_VALUE, 0, 1, &pOut->autoconnect);
-    ReadUserSwitch(PRODUCT_AUTOCONNECT_VALUE, &pOut->autoconnect);
-    ReadIniNumber(pszSettingIni, PRODUCT_RELEASE_AFTER_VALUE, 0, RELEASE_AFTER_MAX_MIN, &pOut->releaseAfter);
-    ReadIniNumber(pszSettingIni, PRODUCT_RELEASE_ON_LOCK_VALUE, 0, 1, &pOut->releaseOnLock);
-    ReadIniNumber(pszSettingIni, PRODUCT_NOTICES_VALUE, 0, 1, &pOut->notices);
+    ReadShareChoice(pszSettingIni, PRODUCT_AUTOCONNECT_VALUE, 1, 1, &pOut->autoconnect);
+    ReadShareChoice(pszSettingIni, PRODUCT_RELEASE_AFTER_VALUE, RELEASE_AFTER_MAX_MIN, 0, &pOut->releaseAfter);
+    ReadShareChoice(pszSettingIni, PRODUCT_RELEASE_ON_LOCK_VALUE, 1, 0, &pOut->releaseOnLock);
+    ReadShareChoice(pszSettingIni, PRODUCT_NOTICES_VALUE, 1, 0, &pOut->notices);
     return 1;
 }

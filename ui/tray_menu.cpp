@@ -6,8 +6,10 @@
 #include "../agent/connection.h"
 #include "../agent/shutdown.h"
 #include "../settings/language.h"
+#include "../settings/policy.h"
 #include "../settings/settings.h"
 #include "../res/resource.h"
+#include <cstring>
 
 // Caption of the root's one item; the root itself is never shown.
 static const char MENU_ROOT_TEXT[] = "menu";
@@ -28,14 +30,33 @@ static void FillDeviceMenu()
     AppendMenuA(g_hDeviceMenu, MF_STRING, IDM_SETTINGS, g_text.M7);
 }
 
+// A language a policy fixes: its item checked and every item grayed, read as the menu
+// opens so a policy set meanwhile shows at once.
 static void FillLanguageMenu()
 {
+    char szPolicyCode[LANG_CODE_SIZE];
+    SettingValue policy;
+    SetBuiltIn(&policy, 0);
+    int bFixed = ReadPolicyText(LANG_VALUE, szPolicyCode, sizeof(szPolicyCode), &policy);
     int nCount = g_nLangCount < MAX_LANG_ITEMS ? g_nLangCount : MAX_LANG_ITEMS;
     for (int i = 0; i < nCount; ++i) {
         const char* pszName = (g_ppLangNames && g_ppLangNames[i]) ? g_ppLangNames[i] : "";
-        UINT uFlags = MF_STRING | (i == g_nCurLang ? MF_CHECKED : MF_UNCHECKED);
+        int bCurrent = bFixed ? g_ppLangCodes && g_ppLangCodes[i] && strcmp(g_ppLangCodes[i], szPolicyCode) == 0
+                              : i == g_nCurLang;
+        UINT uFlags = MF_STRING | (bCurrent ? MF_CHECKED : MF_UNCHECKED) | (bFixed ? MF_GRAYED : 0);
         AppendMenuA(g_hLangMenu, uFlags, IDM_LANGUAGE_FIRST + i, pszName);
     }
+}
+
+// Start with Windows as the user set it, or as a policy fixes it, grayed.
+static void AppendStartWinItem()
+{
+    SettingValue policy;
+    SetBuiltIn(&policy, 0);
+    int bFixed = ReadPolicyNumber(STARTWIN_VALUE, &policy);
+    int bOn = bFixed ? policy.nValue == 1 : g_bStartWithWindows;
+    AppendMenuA(g_hOptionMenu, MF_STRING | (bOn ? MF_CHECKED : MF_UNCHECKED) | (bFixed ? MF_GRAYED : 0), IDM_STARTWIN,
+                g_text.M6);
 }
 
 int BuildTrayMenu()
@@ -61,8 +82,7 @@ int BuildTrayMenu()
 
     FillLanguageMenu();
     AppendMenuA(g_hOptionMenu, MF_POPUP, (UINT_PTR)g_hLangMenu, g_text.M5);
-    AppendMenuA(g_hOptionMenu, MF_STRING | (g_bStartWithWindows ? MF_CHECKED : MF_UNCHECKED), IDM_STARTWIN,
-                g_text.M6);
+    AppendStartWinItem();
 
     AppendMenuA(g_hPopupMenu, MF_POPUP, (UINT_PTR)g_hOptionMenu, g_text.M8);
     AppendMenuA(g_hPopupMenu, MF_STRING, IDM_ABOUT, g_text.M4);
@@ -111,6 +131,13 @@ void SwitchLanguage(HWND hWnd, UINT nCommandId)
     UINT nIndex = nCommandId - IDM_LANGUAGE_FIRST;
     if (nIndex >= (UINT)g_nLangCount)
         return;
+    SettingValue policy;
+    SetBuiltIn(&policy, 0);
+    char szPolicyCode[LANG_CODE_SIZE];
+    if (ReadPolicyText(LANG_VALUE, szPolicyCode, sizeof(szPolicyCode), &policy)) {
+        Trace("lang is fixed by %s\n", SettingSourceName(policy.source));
+        return;
+    }
     StoreLangCode(g_ppLangCodes[nIndex]);
     LoadSettings();
     RetitleTrayIcon(hWnd);

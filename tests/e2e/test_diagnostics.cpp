@@ -25,6 +25,7 @@ struct Scenario {
     Verdict verdict;
     const char* pszVerdict;    // the verdict line's text
     std::vector<std::pair<const char*, const char*>> json;   // key and raw value
+    std::vector<PolicyValue> policies = {};                   // set for this run only
 };
 
 // The raw value after "key": in the JSON text (a quoted string, number, true, false or null).
@@ -147,11 +148,32 @@ TEST(Diagnostics, EachSituationHasItsVerdictJsonAndExitCode)
         {"another DLL named wusb.dll", "", Library::OtherDll, Settings::Shipped, nullptr, "",
          VERDICT_LIBRARY_INCOMPLETE, "wusb.dll lacks 9 of the 9 functions the agent needs",
          {{"WUSBOpen", "false"}, {"computerName", "false"}, {"load_error", "0"}}},
+        {"policies name their sources", "", Library::StandIn, Settings::Shipped, nullptr, "", VERDICT_WOULD_ATTACH,
+         "would attach",
+         {{"device_list_source", "\"computer_policy\""}, {"server_source", "\"computer_policy\""},
+          {"bitrate_source", "\"setting_ini\""}, {"lang_source", "\"user_policy\""},
+          {"startwin_source", "\"computer_policy\""}, {"source", "\"user_policy\""},
+          {"chosen_by", "\"address\""},
+          {"ignored_policies", "[\"bitrate=(type 1) in user policy\""}},
+         {{HKEY_LOCAL_MACHINE, "devices", REG_SZ, 0, "VID_3A7C&PID_0105"},
+          {HKEY_LOCAL_MACHINE, "server", REG_SZ, 0, "192.168.1.10"}, {HKEY_CURRENT_USER, "lang", REG_SZ, 0, "en"},
+          {HKEY_LOCAL_MACHINE, "startwin", REG_DWORD, 0, nullptr}, {HKEY_CURRENT_USER, "bitrate", REG_SZ, 0, "fast"},
+          {HKEY_CURRENT_USER, "autoconnect", REG_DWORD, 0, nullptr}}},
+        {"device list policy refuses", "", Library::StandIn, Settings::Shipped, nullptr, "", VERDICT_NOT_ACCEPTED,
+         "device VID_3A7C&PID_0105 is not in the device list of the computer policy",
+         {{"device_list_source", "\"computer_policy\""}, {"ignored_policies", "["}},
+         {{HKEY_LOCAL_MACHINE, "devices", REG_SZ, 0, "VID_0000&PID_0001"}}},
+        {"Setting.ini missing, device list by policy", "", Library::StandIn, Settings::Missing, nullptr, "",
+         VERDICT_WOULD_ATTACH, "would attach", {{"device_list_source", "\"computer_policy\""}, {"readable", "false"}},
+         {{HKEY_LOCAL_MACHINE, "devices", REG_SZ, 0, "VID_3A7C&PID_0105"}}},
     };
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.pszName);
         ProgramFolder folder("e2e-check");
         LayOut(folder, s);
+        PolicySandbox policies;
+        for (const PolicyValue& value : s.policies)
+            policies.Set(value);
         const VerdictInfo& info = GetVerdictInfo(s.verdict);
         std::string args = std::string("--wait 1 ") + s.pszArgs;
 
@@ -188,6 +210,8 @@ TEST(Diagnostics, DefaultRunIsPlainAndQuick)
     EXPECT_NE(run.out.find(ReportLine("  functions:", "all 9 present")), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(ReportLine("  first device:", "id 1, VID_3A7C&PID_0105, free")), std::string::npos);
     EXPECT_NE(run.out.find(ReportLine("Agent:", "not running")), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(ReportLine("  device list:", "Setting.ini (1)")), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(ReportLine("  server:", "built in")), std::string::npos) << run.out;
     // The list, read once and again at each notification, and the library closed at the end.
     std::vector<std::string> calls = folder.JournalCalls();
     ASSERT_GE(calls.size(), 3u);

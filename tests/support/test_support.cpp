@@ -1,5 +1,6 @@
 // Helpers shared by the tests: fake library, state reset, trace capture, files, registry.
 #include "test_support.h"
+#include <gtest/gtest.h>
 #include "agent/main_window.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -269,6 +270,28 @@ static void ClearAgentRegistry()
 
 RegistrySandbox::RegistrySandbox() { ClearAgentRegistry(); }
 RegistrySandbox::~RegistrySandbox() { ClearAgentRegistry(); }
+
+PolicySandbox::PolicySandbox() { Clear(); }
+PolicySandbox::~PolicySandbox() { Clear(); }
+
+void PolicySandbox::Clear() const
+{
+    for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        RegDeleteTreeA(hRoot, PRODUCT_POLICY_KEY);
+}
+
+void PolicySandbox::Set(const PolicyValue& value) const
+{
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(value.hRoot, PRODUCT_POLICY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    if (value.dwType == REG_DWORD)
+        RegSetValueExA(hKey, value.pszName, 0, REG_DWORD, (const BYTE*)&value.dwNumber, sizeof(value.dwNumber));
+    else
+        RegSetValueExA(hKey, value.pszName, 0, value.dwType, (const BYTE*)value.pszText,
+                       (DWORD)strlen(value.pszText) + 1);
+    RegCloseKey(hKey);
+}
 
 bool RegReadString(const char* pszKey, const char* pszName, std::string* pValue)
 {

@@ -95,6 +95,22 @@ public:
     RegistrySandbox();
     ~RegistrySandbox();
 };
+// Policy values of the computer and the user, removed now and again when it ends (the
+// end-to-end tests share one registry, so nothing a test sets may outlive it).
+struct PolicyValue {
+    HKEY hRoot;              // HKEY_LOCAL_MACHINE: computer policy; HKEY_CURRENT_USER: user policy
+    const char* pszName;
+    DWORD dwType;            // REG_DWORD takes dwNumber, REG_SZ and others take pszText's bytes
+    DWORD dwNumber;
+    const char* pszText;
+};
+class PolicySandbox {
+public:
+    PolicySandbox();
+    ~PolicySandbox();
+    void Set(const PolicyValue& value) const;
+    void Clear() const;
+};
 // Reads a value under HKCU; false when missing.
 bool RegReadString(const char* pszKey, const char* pszName, std::string* pValue);
 bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue);

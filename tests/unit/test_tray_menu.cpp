@@ -379,6 +379,41 @@ TEST_F(TrayMenuTest, StartWithWindowsFlipsAndStores)
     }
 }
 
+// A policy fixes Start with Windows and the language: the items show its values, grayed,
+// and their commands change nothing; with the policy gone the menu is the user's again.
+TEST_F(TrayMenuTest, ChoicesAPolicyFixesShowItsValueGrayed)
+{
+    RegistrySandbox registry;
+    PolicySandbox policies;
+    const Lines plain = {"> Optionen", "  > Sprache", "    Deutsch #40007 [checked]", "    English #40008",
+                         "    Francais #40009", "  Autostart #40006 [checked]", "Info #40004", "-", "Beenden #40003"};
+    const Lines fixed = {"> Optionen", "  > Sprache", "    Deutsch #40007 [grayed]", "    English #40008 [grayed]",
+                         "    Francais #40009 [grayed] [checked]", "  Autostart #40006 [grayed]", "Info #40004", "-",
+                         "Beenden #40003"};
+    SetLanguages({"Deutsch", "English", "Francais"}, {"de", "en", "fr"});
+    g_nCurLang = 0;
+    g_bStartWithWindows = 1;
+    policies.Set({HKEY_LOCAL_MACHINE, LANG_VALUE, REG_SZ, 0, "fr"});
+    policies.Set({HKEY_CURRENT_USER, STARTWIN_VALUE, REG_DWORD, 0, nullptr});
+    BuildTrayMenu();
+    EXPECT_EQ(DescribePopup(), fixed);
+    DestroyMenu(g_hMenuBar);
+    g_hMenuBar = nullptr;
+
+    OnCommand(m_hWnd, IDM_STARTWIN);
+    OnCommand(m_hWnd, IDM_LANGUAGE_FIRST + 1);
+    EXPECT_EQ(g_bStartWithWindows, 1);
+    EXPECT_EQ(g_nCurLang, 0);
+    std::string code;
+    DWORD dwStartWin = 0;
+    EXPECT_FALSE(RegReadString(AGENT_KEY, LANG_VALUE, &code)) << code;
+    EXPECT_FALSE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+
+    policies.Clear();
+    BuildTrayMenu();
+    EXPECT_EQ(DescribePopup(), plain);
+}
+
 TEST_F(TrayMenuTest, AboutShowsAndActivatesTheOneDialog)
 {
     g_hAboutDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), m_hWnd, AboutDlgProc, 0);
