@@ -139,6 +139,24 @@ std::string NewerInstalled(MSIHANDLE hInstall, std::string* pVersion)
     return "";
 }
 
+// The folder of an installed related product (same UpgradeCode) as Apps & features
+// records it; "" when there is none.
+std::string EarlierInstallLocation(MSIHANDLE hInstall)
+{
+    const std::string upgradeCode = Property(hInstall, "UpgradeCode");
+    const std::string ownCode = Property(hInstall, "ProductCode");
+    char szCode[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(upgradeCode.c_str(), 0, i, szCode) == ERROR_SUCCESS; i++) {
+        char szLocation[MAX_PATH] = {};
+        DWORD cch = sizeof(szLocation);
+        if (lstrcmpiA(szCode, ownCode.c_str()) != 0 &&
+            MsiGetProductInfoA(szCode, INSTALLPROPERTY_INSTALLLOCATION, szLocation, &cch) == ERROR_SUCCESS &&
+            szLocation[0])
+            return szLocation;
+    }
+    return "";
+}
+
 // ---- Properties -----------------------------------------------------------------
 bool IsHex(const char* p, int n)
 {
@@ -483,6 +501,15 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
                                     ") is installed, newer than this package's " +
                                     Property(hInstall, "ProductVersion") +
                                     ": nothing was changed. To go back, uninstall it first.");
+
+    // A version from before the folder was recorded: its Apps & features location.
+    if (Property(hInstall, "INSTALLDIR").empty()) {
+        const std::string earlier = EarlierInstallLocation(hInstall);
+        if (!earlier.empty()) {
+            MsiSetPropertyA(hInstall, "INSTALLDIR", earlier.c_str());
+            Log(hInstall, "installing where the earlier version is: %s", earlier.c_str());
+        }
+    }
 
     std::vector<std::string> deviceIds;
     const std::string reason = CheckProperties(hInstall, &deviceIds);
