@@ -521,6 +521,7 @@ TEST_F(SimTest, AnUnwritableScenarioMovesToTheTemporaryFolder)
     // Another process of the user (q5check beside the agent) loads the library afresh
     // and reads the same world: the moved copy.
     Unbind();
+    ASSERT_EQ(GetModuleHandleA(SimDllPath().c_str()), nullptr) << "loaded afresh, with nothing remembered";
     ASSERT_TRUE(Bind(SimDllPath()));
     EXPECT_EQ(ListedServer()->nStatus, WUSB_STATUS_IN_USE);
 }
