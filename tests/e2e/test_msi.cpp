@@ -395,8 +395,21 @@ TEST_F(Msi, UpgradeOfACustomFolderInstallStaysInThatFolder)
         << value;
     EXPECT_TRUE(AgentRunsAgain(custom + "\\" + kExeName)) << OwnLogLines();
     EXPECT_TRUE(EndRunningAgents());
+
+    // The user's Run value by the folder's short path (as an agent in a folder the ANSI
+    // code page cannot spell writes it) goes with the uninstall: it is recognised while
+    // the folder, and so its short path, still exists.
+    char szShort[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA(custom.c_str(), szShort, sizeof(szShort)), 0u);
+    ASSERT_NE(lstrcmpiA(szShort, custom.c_str()), 0) << "Wine gave the folder no short name";
+    const std::string shortRun = "\"" + std::string(szShort) + "\\" + kExeName + "\"";
+    HKEY hRun;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
+    RegSetValueExA(hRun, RUN_VALUE, 0, REG_SZ, (const BYTE*)shortRun.c_str(), (DWORD)shortRun.size() + 1);
+    RegCloseKey(hRun);
     EXPECT_EQ(Msiexec("/x " + OnlyProduct()), 0) << OwnLogLines();
     EXPECT_FALSE(Exists(custom));
+    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &value)) << value;
     RemoveDirectoryA("C:\\Fleet Tools");
 }
 
