@@ -6,6 +6,7 @@
 #include "other_agents.h"
 #include "program_path.h"
 #include "shutdown.h"
+#include "update_restart.h"
 #include "../res/resource.h"
 #include "../settings/language.h"
 #include "../settings/settings.h"
@@ -74,6 +75,33 @@ static int ClaimSingleInstance()
     return 0;
 }
 
+// 1 when the session's running agent is another program file than this one (another
+// installation's): this start will be refused, and must not take over its Run value.
+static int AnotherProgramsAgentRuns(const char* pszClass)
+{
+    HWND hRunning = FindWindowA(pszClass, nullptr);
+    DWORD dwPid = 0;
+    if (!hRunning || !GetWindowThreadProcessId(hRunning, &dwPid) || dwPid == GetCurrentProcessId())
+        return 0;
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
+    if (!hProcess)
+        return 0;
+    WCHAR szTheirs[MAX_PATH] = {}, szOurs[MAX_PATH] = {};
+    DWORD cch = MAX_PATH;
+    BOOL bKnown = QueryFullProcessImageNameW(hProcess, 0, szTheirs, &cch);
+    CloseHandle(hProcess);
+    DWORD nOurs = GetModuleFileNameW(nullptr, szOurs, MAX_PATH);
+    if (!bKnown || nOurs == 0 || nOurs >= MAX_PATH)
+        return 0;
+    // Either may be spelt short or long.
+    WCHAR szTheirsLong[MAX_PATH] = {}, szOursLong[MAX_PATH] = {};
+    DWORD nTheirs = GetLongPathNameW(szTheirs, szTheirsLong, MAX_PATH);
+    nOurs = GetLongPathNameW(szOurs, szOursLong, MAX_PATH);
+    const WCHAR* pszTheirs = nTheirs > 0 && nTheirs < MAX_PATH ? szTheirsLong : szTheirs;
+    const WCHAR* pszOurs = nOurs > 0 && nOurs < MAX_PATH ? szOursLong : szOurs;
+    return lstrcmpiW(pszTheirs, pszOurs) != 0;
+}
+
 static HWND CreateMainWindow(const char* pszClass, const char* pszTitle)
 {
     return CreateWindowExA(0, pszClass, pszTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
@@ -120,6 +148,7 @@ int AgentMain(HINSTANCE hInstance)
 
     // Settings and texts come first: the already-running dialog needs msg1.
     InitAppDir();
+    g_bRunEntryKept = AnotherProgramsAgentRuns(szClass);
     LoadSettings();
 
     if (!ClaimSingleInstance() || FindWindowA(szClass, nullptr))
@@ -132,6 +161,7 @@ int AgentMain(HINSTANCE hInstance)
     if (!hWnd)
         return 0;
     InitializeCriticalSection(&g_csServer);
+    RegisterForUpdateRestart();
     OpenClientLibrary(hWnd);
     CreateAboutDialog(hWnd);
 

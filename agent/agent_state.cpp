@@ -19,6 +19,7 @@ int g_bResumed;
 int g_nStatus;
 int g_bDeviceAccepted;
 int g_bLibraryClosed;
+int g_bRunEntryKept;
 int g_bit_rate;
 char g_szDeviceUrl[DEVICE_URL_SIZE];
 char g_szDeviceMenu[DEVICE_MENU_SIZE];
@@ -55,6 +56,7 @@ void SetAgentStartValues()
     g_nStatus = STATUS_NONE;
     g_bDeviceAccepted = 0;
     g_bLibraryClosed = 0;
+    g_bRunEntryKept = 0;
     g_bit_rate = 0;
     memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
     memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));

@@ -75,6 +75,7 @@ extern int g_bResumed;                 // this wake was handled; cleared by the 
 extern int g_nStatus;
 extern int g_bDeviceAccepted;
 extern int g_bLibraryClosed;           // WUSBClose was called (session end or shutdown)
+extern int g_bRunEntryKept;            // this start leaves the Run value as it is (another program's agent runs)
 extern int g_bit_rate;
 extern char g_szDeviceUrl[DEVICE_URL_SIZE];
 extern char g_szDeviceMenu[DEVICE_MENU_SIZE];

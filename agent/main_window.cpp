@@ -56,8 +56,9 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
     case WM_WUSB_NOTIFY:    OnWUSBNotify(hWnd); return 0;
     case WM_TRAY_NOTIFY:    return OnTrayNotify(hWnd, uMsg, wParam, lParam);
-    case WM_QUERYENDSESSION: return TRUE;   // never stands in the way of a logoff
-    case WM_ENDSESSION:     OnEndSession(hWnd, wParam); return 0;
+    // Never stands in the way of a logoff, a shutdown or an installer's close request.
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:     OnEndSession(hWnd, wParam, lParam); return 0;
     // A change of the display's scaling comes as any of these three.
     case WM_DISPLAYCHANGE:  OnDisplayChange(hWnd); return 0;
     case WM_DPICHANGED:     OnDisplayChange(hWnd); return 0;

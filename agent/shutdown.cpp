@@ -8,13 +8,14 @@
 #include "../ui/tray_icon.h"
 
 // The device belongs to the computer, not to this session: an agent that ends gives
-// it back only when no agent of another session still runs, and only when this
-// computer holds it (a device that another computer uses is never taken from it).
+// it back only when no agent of another session still runs (unless the whole computer
+// is going down, taking those sessions with it), and only when this computer holds it
+// (a device that another computer uses is never taken from it).
 // 1 when a detach was asked for.
-static int ReleaseDeviceForExit()
+static int ReleaseDeviceForExit(int bComputerEnds)
 {
     InterlockedExchange(&g_bWantConnect, 0);
-    if (OtherAgentRunning()) {
+    if (!bComputerEnds && OtherAgentRunning()) {
         Trace("Exit: an agent of another session still runs, the device stays attached\n");
         return 0;
     }
@@ -49,11 +50,11 @@ static void DestroyAgentWindows(HWND hWnd)
 // One order for every way out. The device goes first: it is what other programs
 // wait for, and at a logoff Windows may end the process at any moment, while
 // taking the icon away can block for seconds in a shell that is itself ending.
-static int RunExitSequence(HWND hWnd)
+static int RunExitSequence(HWND hWnd, int bComputerEnds)
 {
     AnnounceEnding();
     KillTimer(hWnd, IDT_SERVER_CHECK);
-    int bDetached = ReleaseDeviceForExit();
+    int bDetached = ReleaseDeviceForExit(bComputerEnds);
     RemoveTrayIcon();
     FreeLangLists();
     DestroyAgentWindows(hWnd);
@@ -62,7 +63,7 @@ static int RunExitSequence(HWND hWnd)
 
 int ExitAgent(HWND hWnd)
 {
-    RunExitSequence(hWnd);
+    RunExitSequence(hWnd, 0);
     return 1;
 }
 
@@ -74,17 +75,29 @@ static void CloseClientLibrary()
     WUSBClose();
 }
 
-void OnEndSession(HWND hWnd, WPARAM bEnding)
+int EndsWholeComputer(LPARAM nEndFlags)
+{
+    return (nEndFlags & (LPARAM)(ENDSESSION_LOGOFF | ENDSESSION_CLOSEAPP)) == 0;
+}
+
+void OnEndSession(HWND hWnd, WPARAM bEnding, LPARAM nEndFlags)
 {
     // A cancelled end changes nothing.
     if (!bEnding)
         return;
+    // The Restart Manager's close request (an installer replacing our files) is an
+    // Exit like the menu's; a logoff too; a shutdown ends every session at once.
+    int bComputerEnds = EndsWholeComputer(nEndFlags);
+    if (bComputerEnds)
+        Trace("Session end: the computer shuts down, other sessions' agents end too\n");
+    else if (nEndFlags & ENDSESSION_CLOSEAPP)
+        Trace("Session end: closed for an update\n");
     // Windows may end the process as soon as this returns: the detach gets its
     // time here, well inside the 5 s Windows gives, and the library is closed.
     // The windows go before the close: the About dialog's last activation still
     // asks the library for the server list.
     DWORD dwStart = GetTickCount();
-    int bDetached = RunExitSequence(hWnd);
+    int bDetached = RunExitSequence(hWnd, bComputerEnds);
     DWORD dwSpent = GetTickCount() - dwStart;
     if (bDetached && dwSpent < ENDSESSION_DETACH_WAIT_MS)
         Sleep(ENDSESSION_DETACH_WAIT_MS - dwSpent);

@@ -7,7 +7,11 @@
 // destruction ends the loop). Returns 1.
 int ExitAgent(HWND hWnd);
 // WM_ENDSESSION: when the session really ends, the exit sequence, the detach
-// wait and WUSBClose, all before returning.
-void OnEndSession(HWND hWnd, WPARAM bEnding);
+// wait and WUSBClose, all before returning. nEndFlags is its lParam: a logoff
+// (ENDSESSION_LOGOFF) and the Restart Manager's close request (ENDSESSION_CLOSEAPP)
+// leave the device to another session's agent; a shutdown does not.
+void OnEndSession(HWND hWnd, WPARAM bEnding, LPARAM nEndFlags);
+// 1 when WM_ENDSESSION's flags say the whole computer shuts down or restarts.
+int EndsWholeComputer(LPARAM nEndFlags);
 // After the loop: the pause that lets a detach finish, then WUSBClose (once).
 void FinishShutdown();

@@ -80,3 +80,14 @@ set(PRODUCT_POLICY_NAMESPACE "VELTRIX.Policies.VeltrixQ5")
 # Longest server address and device type the agent keeps, terminator included.
 set(PRODUCT_SERVER_ADDRESS_SIZE 64)
 set(PRODUCT_DEVICE_TYPE_SIZE 50)
+# ---- Installs by the system account and upgrades that keep the agent ----------------
+# The MSI records its folder here (a REG_SZ under the agent key in HKEY_LOCAL_MACHINE,
+# with a trailing backslash); the next version finds it again and installs there.
+set(PRODUCT_INSTALL_FOLDER_VALUE "installdir")
+# Test-only MSI property: set to 1, the last custom action of an installation fails
+# after everything else is done, so tests can see what a failed upgrade leaves. No
+# production path sets it.
+set(PRODUCT_MSI_FAIL_LATE_PROPERTY "Q5TESTFAILLATE")
+# The per-user setup's row in Apps & features, told apart from the MSI's (PRODUCT_NAME)
+# when both packages are installed.
+set(PRODUCT_PER_USER_DISPLAY_NAME "VELTRIX Q5 (this user)")

@@ -426,7 +426,8 @@ Section "-Install"
     ; The agent writes or removes its Run value from this at every start.
     WriteRegDWORD HKCU "${AGENT_KEY}" "${STARTWIN_VALUE}" $StartWin
 
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    ; Apart from the MSI's row when both packages are installed.
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PER_USER_DISPLAY_NAME}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE_NAME},0"

@@ -47,6 +47,8 @@ write_components "$STAGE/lang" lang "$GEN/lang_files.wxi"
     >"$GEN/file_refs.wxi"
 rm "$GEN/file_refs.body"
 LANGUAGES="$(cd "$STAGE/lang" && ls ZeroVez_*.ini | sed 's/^ZeroVez_//; s/\.ini$//' | paste -sd';')"
+# The longest installed path below the folder, its leading backslash counted (as the setup counts it).
+LONGEST="$(cd "$STAGE" && find . -type f | awk '{ n = length($0) - 1; if (n > m) m = n } END { print m }')"
 
 # A new ProductCode for each version, the same on every rebuild of it (the detection rule
 # of Intune stays valid), made from the fixed UpgradeCode.
@@ -59,14 +61,16 @@ cp "$PRODUCT_DEFS/icons/connected.ico" "$GEN/agent.ico"   # drawn by the build
 (cd "$GEN" && wixl -a x64 -I "$GEN" -o "$MSI" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D ActiveSetupVersion="${VERSION//./,}" \
     -D ActionsDll=msi_actions.dll -D IconFile=agent.ico \
-    -D Languages="$LANGUAGES" "$HERE/veltrix-q5.wxs")
+    -D Languages="$LANGUAGES" -D LongestFilePath="$LONGEST" "$HERE/veltrix-q5.wxs")
 
 # ---- What wixl gets wrong -----------------------------------------------------
 # - A version that differs only in its fourth field must replace the installed one, not
 #   go in beside it: the upgrade row takes its own version too (VersionMaxInclusive,
 #   0x200); CheckInstall refuses the case where the installed fourth field is higher.
 # - wixl puts RemoveExistingProducts after InstallFinalize once a package has custom
-#   actions; remove the earlier version right after InstallValidate, as MajorUpgrade means.
+#   actions (and ignores MajorUpgrade's Schedule): remove the earlier version right after
+#   InstallInitialize, inside this version's transaction, so that a failure anywhere later
+#   rolls the removal back and leaves the earlier version installed, Setting.ini and all.
 # (Attributes is part of the Upgrade table's key: the row is replaced, not updated.)
 msibuild "$MSI" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
 msibuild "$MSI" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) \
@@ -74,8 +78,13 @@ msibuild "$MSI" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`
 # - The properties an administrator passes reach the installation's server side only when
 #   they are listed as secure (an install a standard user starts and Windows elevates).
 msibuild "$MSI" -q "UPDATE \`Property\` SET \`Value\` = \
-    'DEVICES;SERVER;BITRATE;TRANSFERSIZE;LANGUAGE;AUTOSTART;AUTOCONNECT;RELEASEAFTER;RELEASEONLOCK;NOTICES;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' \
+    'DEVICES;SERVER;BITRATE;TRANSFERSIZE;LANGUAGE;AUTOSTART;AUTOCONNECT;RELEASEAFTER;RELEASEONLOCK;NOTICES;INSTALLDIR;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' \
     WHERE \`Property\` = 'SecureCustomProperties'"
-msibuild "$MSI" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1410 WHERE \`Action\` = 'RemoveExistingProducts'"
+msibuild "$MSI" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1501 WHERE \`Action\` = 'RemoveExistingProducts'"
+# - wixl has no RemoveFile: the stand-in's journal, which it writes beside itself where
+#   that folder is writable, goes on uninstall (the folder can then go too), as the
+#   per-user uninstaller removes it.
+msibuild "$MSI" -q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) \
+    VALUES ('SimJournal', 'MachineDefaults', '$PRODUCT_SIM_JOURNAL', 'INSTALLDIR', 2)"
 [ -n "${SIGN_PFX:-}" ] && "$HERE/sign.sh" "$MSI"
 echo "$MSI"

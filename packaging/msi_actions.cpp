@@ -1,14 +1,18 @@
 // Custom actions of the per-machine package (packaging/veltrix-q5.wxs), one DLL in its
 // Binary table. wixl has neither IniFile nor CloseApplication, and Windows Installer
 // compares only three fields of a version: what it lacks is done here.
-//   CheckInstall  immediate, first: refuses a newer installed version and bad
-//                 properties; works out Setting.ini (with its [share] choices) and the
-//                 machine's values
+//   CheckInstall  immediate, first: refuses a newer installed version, bad properties
+//                 and a folder too long for the agent; works out Setting.ini (with its
+//                 [share] choices) and the machine's values
 //   EndAgent      immediate, before InstallValidate: ends this session's agent of the
 //                 installed folder with its Exit command, or fails the install
-//   WriteSettings deferred, after InstallFiles: writes Setting.ini as CheckInstall found it
+//   NoteUserRun   immediate, before InstallValidate: notes the installing user's Run value
+//                 when it starts this folder's agent (while the folder still exists)
+//   WriteSettings deferred, last before InstallFinalize: writes Setting.ini as CheckInstall
+//                 found it
 //   KeepUserRun   immediate, after InstallFinalize: gives the installing user back a Run
 //                 value the removal of an earlier version took (Wine's upgrades)
+//   RestartAgent  immediate, after InstallFinalize: starts again the agent EndAgent ended
 //   ForgetUser    immediate, on uninstall: removes the installing user's Run value for it
 #include <windows.h>
 #include <msi.h>
@@ -77,18 +81,29 @@ void Log(MSIHANDLE hInstall, const char* pszFormat, ...)
     MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, hRecord);
 }
 
+// UILevel as an immediate action sees it; deferred actions get it through their data.
+int UiLevel(MSIHANDLE hInstall)
+{
+    return atoi(Property(hInstall, "UILevel").c_str());
+}
+
 // Logs why the installation stops and, with a user interface, shows it; the install
 // then ends with 1603 (ERROR_INSTALL_FAILURE) and nothing changed.
-UINT Refuse(MSIHANDLE hInstall, const std::string& reason)
+UINT Refuse(MSIHANDLE hInstall, const std::string& reason, int nUiLevel)
 {
     Log(hInstall, "%s", reason.c_str());
     // UILevel 2 is /qn: the log is the only reader.
-    if (atoi(Property(hInstall, "UILevel").c_str()) > 2) {
+    if (nUiLevel > 2) {
         PMSIHANDLE hRecord = MsiCreateRecord(0);
         MsiRecordSetStringA(hRecord, 0, (std::string(PRODUCT_NAME) + ": " + reason).c_str());
         MsiProcessMessage(hInstall, INSTALLMESSAGE(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR), hRecord);
     }
     return ERROR_INSTALL_FAILURE;
+}
+
+UINT Refuse(MSIHANDLE hInstall, const std::string& reason)
+{
+    return Refuse(hInstall, reason, UiLevel(hInstall));
 }
 
 // ---- Versions -------------------------------------------------------------------
@@ -128,6 +143,24 @@ std::string NewerInstalled(MSIHANDLE hInstall, std::string* pVersion)
     return "";
 }
 
+// The folder of an installed related product (same UpgradeCode) as Apps & features
+// records it; "" when there is none.
+std::string EarlierInstallLocation(MSIHANDLE hInstall)
+{
+    const std::string upgradeCode = Property(hInstall, "UpgradeCode");
+    const std::string ownCode = Property(hInstall, "ProductCode");
+    char szCode[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(upgradeCode.c_str(), 0, i, szCode) == ERROR_SUCCESS; i++) {
+        char szLocation[MAX_PATH] = {};
+        DWORD cch = sizeof(szLocation);
+        if (lstrcmpiA(szCode, ownCode.c_str()) != 0 &&
+            MsiGetProductInfoA(szCode, INSTALLPROPERTY_INSTALLLOCATION, szLocation, &cch) == ERROR_SUCCESS &&
+            szLocation[0])
+            return szLocation;
+    }
+    return "";
+}
+
 // ---- Properties -----------------------------------------------------------------
 bool IsHex(const char* p, int n)
 {
@@ -146,12 +179,25 @@ bool IsDeviceId(const std::string& id)
 
 bool IsWholeNumber(const std::string& text)
 {
-    if (text.empty() || text.size() > 9)
+    if (text.empty())
         return false;
     for (char c : text)
         if (c < '0' || c > '9')
             return false;
     return true;
+}
+
+// Largest number Setting.ini's [system] keys hold: the agent reads them as int.
+constexpr unsigned long long MAX_SETTING_NUMBER = 2147483647ULL;
+
+// A whole number beyond what the agent reads.
+bool IsTooLarge(const std::string& digits)
+{
+    size_t nFirst = digits.find_first_not_of('0');
+    if (nFirst == std::string::npos)
+        return false;
+    const std::string significant = digits.substr(nFirst);
+    return significant.size() > 10 || strtoull(significant.c_str(), nullptr, 10) > MAX_SETTING_NUMBER;
 }
 
 // An address the agent takes for a box of Setting.ini's [server], by the agent's own reading.
@@ -205,6 +251,16 @@ bool ParseDevices(const std::string& devices, std::vector<std::string>* pIds, st
     return true;
 }
 
+// The shipped spelling of a language code given in any case ("FR" is "fr"); "" when
+// none is shipped.
+std::string ShippedLanguage(MSIHANDLE hInstall, const std::string& language)
+{
+    for (const std::string& code : Split(Property(hInstall, "SHIPPED_LANGUAGES"), ';'))
+        if (lstrcmpiA(code.c_str(), language.c_str()) == 0)
+            return code;
+    return "";
+}
+
 // "" when every property passed is well formed, else why not.
 std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDeviceIds)
 {
@@ -219,14 +275,14 @@ std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDevic
         const std::string value = Property(hInstall, pszName);
         if (!value.empty() && !IsWholeNumber(value))
             return std::string(pszName) + " \"" + value + "\" is not a whole number";
+        if (!value.empty() && IsTooLarge(value))
+            return std::string(pszName) + " \"" + value + "\" is too large (at most " +
+                   std::to_string(MAX_SETTING_NUMBER) + ")";
     }
     const std::string language = Property(hInstall, "LANGUAGE");
     const std::string shipped = Property(hInstall, "SHIPPED_LANGUAGES");
     if (!language.empty()) {
-        bool bShipped = false;
-        for (const std::string& code : Split(shipped, ';'))
-            bShipped = bShipped || code == language;
-        if (!bShipped)
+        if (ShippedLanguage(hInstall, language).empty())
             return "LANGUAGE \"" + language + "\" is not one of the shipped languages (" + shipped + ")";
     }
     const std::string autostart = Property(hInstall, "AUTOSTART");
@@ -257,6 +313,28 @@ std::string InstallFolder(MSIHANDLE hInstall)
     if (!folder.empty() && folder.back() != '\\')
         folder += '\\';
     return folder;
+}
+
+// Longest folder the agent's paths allow, by the per-user setup's rule: every path the
+// agent builds ("<folder>\lang\ZeroVez_<code>.ini", a code of up to LANG_CODE_SIZE - 1
+// characters) and every installed file must fit PRODUCT_PATH_SIZE with its terminator.
+int MaxFolderLength(MSIHANDLE hInstall)
+{
+    const int nLangFilePath = PRODUCT_LANG_CODE_SIZE + 17;   // "\lang\ZeroVez_" + code + ".ini"
+    int nLongest = atoi(Property(hInstall, "LONGEST_FILE_PATH").c_str());
+    if (nLongest < nLangFilePath)
+        nLongest = nLangFilePath;
+    return PRODUCT_PATH_SIZE - nLongest - 1;
+}
+
+// Why the folder cannot take the agent, or "".
+std::string CheckFolder(MSIHANDLE hInstall, const std::string& folder)
+{
+    const int nLength = (int)folder.size() - 1;   // without the trailing backslash
+    if (nLength <= MaxFolderLength(hInstall))
+        return "";
+    return "the folder \"" + folder.substr(0, nLength) + "\" is " + std::to_string(nLength) +
+           " characters long; the agent's paths allow at most " + std::to_string(MaxFolderLength(hInstall));
 }
 
 bool ReadWholeFile(const std::string& path, std::string* pContent)
@@ -376,9 +454,12 @@ BOOL CALLBACK CollectAgent(HWND hWnd, LPARAM lParam)
 }
 
 // ---- WriteSettings' data --------------------------------------------------------
-// folder SEP previous-exists(0/1) SEP key=value lines SEP previous Setting.ini
+// folder SEP UILevel SEP fail-late(0/1) SEP previous-exists(0/1) SEP key=value lines
+// SEP previous Setting.ini
 struct SettingsPlan {
     std::string folder;
+    int nUiLevel = 0;           // deferred actions do not see UILevel
+    bool bFailLate = false;     // the test-only failure of the last action
     bool bHavePrevious = false;
     std::string previous;
     std::vector<std::string> lines;   // "section|key|value", or "device|id|VID_..."
@@ -386,7 +467,9 @@ struct SettingsPlan {
 
 std::string EncodePlan(const SettingsPlan& plan)
 {
-    std::string data = plan.folder + DATA_SEPARATOR + (plan.bHavePrevious ? "1" : "0") + DATA_SEPARATOR;
+    std::string data = plan.folder + DATA_SEPARATOR + std::to_string(plan.nUiLevel) + DATA_SEPARATOR +
+                       (plan.bFailLate ? "1" : "0") + DATA_SEPARATOR + (plan.bHavePrevious ? "1" : "0") +
+                       DATA_SEPARATOR;
     for (const std::string& line : plan.lines)
         data += line + "\n";
     return data + DATA_SEPARATOR + plan.previous;
@@ -394,13 +477,21 @@ std::string EncodePlan(const SettingsPlan& plan)
 
 bool DecodePlan(const std::string& data, SettingsPlan* pPlan)
 {
-    size_t n1 = data.find(DATA_SEPARATOR);
-    size_t n2 = n1 == std::string::npos ? n1 : data.find(DATA_SEPARATOR, n1 + 1);
-    size_t n3 = n2 == std::string::npos ? n2 : data.find(DATA_SEPARATOR, n2 + 1);
-    if (n3 == std::string::npos)
-        return false;
-    pPlan->folder = data.substr(0, n1);
-    pPlan->bHavePrevious = data.substr(n1 + 1, n2 - n1 - 1) == "1";
+    // The first five separators; the previous Setting.ini after them may hold anything.
+    size_t anAt[5];
+    size_t nFrom = 0;
+    for (size_t& nAt : anAt) {
+        nAt = data.find(DATA_SEPARATOR, nFrom);
+        if (nAt == std::string::npos)
+            return false;
+        nFrom = nAt + 1;
+    }
+    auto field = [&](int i) { return data.substr(anAt[i - 1] + 1, anAt[i] - anAt[i - 1] - 1); };
+    pPlan->folder = data.substr(0, anAt[0]);
+    pPlan->nUiLevel = atoi(field(1).c_str());
+    pPlan->bFailLate = field(2) == "1";
+    pPlan->bHavePrevious = field(3) == "1";
+    const size_t n2 = anAt[3], n3 = anAt[4];
     for (const std::string& line : Split(data.substr(n2 + 1, n3 - n2 - 1), '\n'))
         if (!line.empty())
             pPlan->lines.push_back(line);
@@ -411,7 +502,9 @@ bool DecodePlan(const std::string& data, SettingsPlan* pPlan)
 }  // namespace
 
 // Refuses what must not be installed, before anything is costed or changed: a newer
-// version already here (all four fields compared), and a malformed property. Then
+// version already here (all four fields compared), a malformed property, and a folder
+// too long for the agent's paths (the one passed, or the one an earlier version
+// recorded, which AppSearch has put into INSTALLDIR). Then
 // plans Setting.ini (the installed one kept, the properties passed applied) and the
 // machine's "lang" and "startwin" (passed, else kept, else the built-in defaults).
 CA_EXPORT CheckInstall(MSIHANDLE hInstall)
@@ -424,6 +517,15 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
                                     Property(hInstall, "ProductVersion") +
                                     ": nothing was changed. To go back, uninstall it first.");
 
+    // A version from before the folder was recorded: its Apps & features location.
+    if (Property(hInstall, "INSTALLDIR").empty()) {
+        const std::string earlier = EarlierInstallLocation(hInstall);
+        if (!earlier.empty()) {
+            MsiSetPropertyA(hInstall, "INSTALLDIR", earlier.c_str());
+            Log(hInstall, "installing where the earlier version is: %s", earlier.c_str());
+        }
+    }
+
     std::vector<std::string> deviceIds;
     const std::string reason = CheckProperties(hInstall, &deviceIds);
     if (!reason.empty())
@@ -431,6 +533,11 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
 
     SettingsPlan plan;
     plan.folder = InstallFolder(hInstall);
+    const std::string folderReason = CheckFolder(hInstall, plan.folder);
+    if (!folderReason.empty())
+        return Refuse(hInstall, folderReason + ": nothing was installed.");
+    plan.nUiLevel = UiLevel(hInstall);
+    plan.bFailLate = Property(hInstall, PRODUCT_MSI_FAIL_LATE_PROPERTY) == "1";
     plan.bHavePrevious = ReadWholeFile(plan.folder + SETTINGS_FILE, &plan.previous);
     if (plan.bHavePrevious)
         Log(hInstall, "keeping %s%s, with the properties passed applied", plan.folder.c_str(), SETTINGS_FILE);
@@ -444,7 +551,7 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
     MsiSetPropertyA(hInstall, "WriteSettings", EncodePlan(plan).c_str());
 
     // The machine's defaults for each user's first start.
-    std::string lang = Property(hInstall, "LANGUAGE");
+    std::string lang = ShippedLanguage(hInstall, Property(hInstall, "LANGUAGE"));
     std::string startwin = Property(hInstall, "AUTOSTART");
     if (lang.empty() && !ReadMachineLang(&lang))
         lang = PRODUCT_DEFAULT_LANG;
@@ -454,9 +561,6 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
     MsiSetPropertyA(hInstall, "MACHINE_STARTWIN", startwin.c_str());
     Log(hInstall, "machine defaults: %s=%s, %s=%s", PRODUCT_LANG_VALUE, lang.c_str(), PRODUCT_STARTWIN_VALUE,
         startwin.c_str());
-
-    // The installing user's autostart, should removing an earlier version take it.
-    MsiSetPropertyA(hInstall, "USER_RUN_VALUE", RunValueOfFolder(plan.folder).c_str());
     return ERROR_SUCCESS;
 }
 
@@ -490,7 +594,38 @@ CA_EXPORT EndAgent(MSIHANDLE hInstall)
             return Refuse(hInstall, szReason);
         }
         Log(hInstall, "the agent (process %lu) has ended", dwPid);
+        // RestartAgent gives the user the agent back once the files are in place.
+        MsiSetPropertyA(hInstall, "AGENT_ENDED", "1");
     }
+    return ERROR_SUCCESS;
+}
+
+// The installing user's Run value when it starts this folder's agent, noted while the
+// folder still exists (a folder the ANSI code page cannot spell is in it by its short
+// path, which only an existing folder has): KeepUserRun gives it back after an upgrade,
+// ForgetUser removes it after an uninstall.
+CA_EXPORT NoteUserRun(MSIHANDLE hInstall)
+{
+    MsiSetPropertyA(hInstall, "USER_RUN_VALUE", RunValueOfFolder(InstallFolder(hInstall)).c_str());
+    return ERROR_SUCCESS;
+}
+
+// Starts the agent EndAgent ended, in the installing user's session, from the folder
+// just installed or repaired (the per-user setup does the same).
+CA_EXPORT RestartAgent(MSIHANDLE hInstall)
+{
+    const std::string folder = InstallFolder(hInstall);
+    std::string command = "\"" + folder + PRODUCT_EXE + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
+        Log(hInstall, "could not start the agent again (error %lu)", GetLastError());
+        return ERROR_SUCCESS;
+    }
+    Log(hInstall, "started the agent again (process %lu)", pi.dwProcessId);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
     return ERROR_SUCCESS;
 }
 
@@ -501,10 +636,10 @@ CA_EXPORT WriteSettings(MSIHANDLE hInstall)
 {
     SettingsPlan plan;
     if (!DecodePlan(Property(hInstall, "CustomActionData"), &plan))
-        return Refuse(hInstall, "WriteSettings was given no plan");
+        return Refuse(hInstall, "WriteSettings was given no plan", 0);
     const std::string path = plan.folder + SETTINGS_FILE;
     if (plan.bHavePrevious && !WriteWholeFile(path, plan.previous))
-        return Refuse(hInstall, "could not write " + path);
+        return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
 
     std::vector<std::string> deviceIds;
     bool bServerSet = false;
@@ -515,7 +650,7 @@ CA_EXPORT WriteSettings(MSIHANDLE hInstall)
         if (parts[0] == "device")
             deviceIds.push_back(parts[2]);
         else if (!WritePrivateProfileStringA(parts[0].c_str(), parts[1].c_str(), parts[2].c_str(), path.c_str()))
-            return Refuse(hInstall, "could not write " + path);
+            return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
         bServerSet = bServerSet || parts[0] == "server";
     }
     // Absent SERVER: the first server listed, as an empty address says.
@@ -534,6 +669,10 @@ CA_EXPORT WriteSettings(MSIHANDLE hInstall)
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());   // flush
     Log(hInstall, "wrote %s", path.c_str());
+    if (plan.bFailLate)
+        return Refuse(hInstall, std::string("failing the last action, as ") + PRODUCT_MSI_FAIL_LATE_PROPERTY +
+                                    "=1 asks (a test of a failed installation)",
+                      plan.nUiLevel);
     return ERROR_SUCCESS;
 }
 
@@ -556,11 +695,15 @@ CA_EXPORT KeepUserRun(MSIHANDLE hInstall)
 // loaded); they name a missing program, which Windows skips at their logon.
 CA_EXPORT ForgetUser(MSIHANDLE hInstall)
 {
-    if (RunValueOfFolder(InstallFolder(hInstall)).empty())
-        return ERROR_SUCCESS;
+    // Noted by NoteUserRun before the folder went; still the user's value now.
+    const std::string value = Property(hInstall, "USER_RUN_VALUE");
     RegKey key;
-    if (key.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_SET_VALUE) == ERROR_SUCCESS &&
-        key.DeleteValue(PRODUCT_RUN_VALUE) == ERROR_SUCCESS)
+    char szValue[MAX_PATH * 2] = {};
+    DWORD cb = sizeof(szValue) - 1;
+    if (value.empty() || key.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS ||
+        key.QueryValue(PRODUCT_RUN_VALUE, szValue, &cb) != ERROR_SUCCESS || lstrcmpiA(szValue, value.c_str()) != 0)
+        return ERROR_SUCCESS;
+    if (key.DeleteValue(PRODUCT_RUN_VALUE) == ERROR_SUCCESS)
         Log(hInstall, "removed the installing user's autostart");
     return ERROR_SUCCESS;
 }

@@ -45,6 +45,10 @@ int InitAppDir()
 // Writes or removes the Run value to match the autostart flag.
 static void SyncRunEntry(int bStartWithWindows)
 {
+    // A start refused because another installation's agent runs must not point the
+    // user's logon at itself (nor take the running one's entry away).
+    if (g_bRunEntryKept)
+        return;
     char szCommand[RUN_COMMAND_SIZE];
     int bHaveCommand = FormatRunCommand(szCommand, sizeof(szCommand));
     RegKey key;

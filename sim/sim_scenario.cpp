@@ -31,13 +31,37 @@ static const short SIM_AF_INET = 2;
 // Set once the scenario beside the DLL proved unwritable and was copied to the temporary folder.
 static char s_szMovedScenario[MAX_PATH];
 
+// 1 when the file cannot be written there (a file in use for a moment is not that).
+static int ScenarioUnwritable(const char* pszPath)
+{
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(hFile);
+        return 0;
+    }
+    DWORD dwError = GetLastError();
+    return dwError == ERROR_ACCESS_DENIED || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_WRITE_PROTECT;
+}
+
 int SimScenarioPath(char* pszOut, int cbOut)
 {
     if (s_szMovedScenario[0]) {
         lstrcpynA(pszOut, s_szMovedScenario, cbOut);
         return lstrlenA(s_szMovedScenario) < cbOut;
     }
-    return SimPathFromEnv(SIM_SCENARIO_ENV, SIM_SCENARIO_FILE, pszOut, cbOut);
+    if (!SimPathFromEnv(SIM_SCENARIO_ENV, SIM_SCENARIO_FILE, pszOut, cbOut))
+        return 0;
+    // Another process (the agent beside q5check) may have moved this world to the
+    // temporary folder already: every process of the user then reads that one copy.
+    char szTemp[MAX_PATH];
+    if (SimPathInTemp(SIM_SCENARIO_FILE, szTemp, sizeof(szTemp)) &&
+        GetFileAttributesA(szTemp) != INVALID_FILE_ATTRIBUTES && ScenarioUnwritable(pszOut)) {
+        lstrcpynA(s_szMovedScenario, szTemp, sizeof(s_szMovedScenario));
+        lstrcpynA(pszOut, szTemp, cbOut);
+        return lstrlenA(szTemp) < cbOut;
+    }
+    return 1;
 }
 
 int MoveSimScenarioToTemp()

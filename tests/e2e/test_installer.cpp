@@ -290,7 +290,7 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
     EXPECT_EQ(installed, expected);
 
     const struct { const char* pszName; std::string value; } kEntry[] = {
-        {"DisplayName", "VELTRIX Q5"},
+        {"DisplayName", "VELTRIX Q5 (this user)"},
         {"DisplayVersion", PROJECT_VERSION_TEXT},
         {"Publisher", "VELTRIX"},
         {"DisplayIcon", folder + "\\" + kExeName + ",0"},

@@ -13,21 +13,27 @@ const char* const kTwoBoxes =
     "[server2]\r\naddress=192.168.1.20\r\nfirmware=3.0.0.1\r\ndevice_id=2\r\nstatus=1\r\nholder=\r\n";
 const char* const kImportSecond = "WUSBImportDevice(335653056,2) = 0";   // 192.168.1.20
 
-enum class End { Exit, Logoff };
+// How the agent is ended: Exit, or WM_ENDSESSION for a logoff, an installer's close
+// request through the Restart Manager, or a shutdown of the computer.
+enum class End { Exit, Logoff, CloseApp, Shutdown };
 
 class Office : public ::testing::Test {
 protected:
     RegistrySandbox registry;
 
-    // Ends the agent as a user's Exit or logoff does; the time it took in *pMs.
+    // Ends the agent as a user's Exit, a logoff, an installer or a shutdown does; the
+    // time it took in *pMs.
     static void EndAgent(AgentProcess& agent, HWND hWnd, End end, ULONGLONG* pMs)
     {
         ULONGLONG nStart = GetTickCount64();
         if (end == End::Exit) {
             ASSERT_TRUE(ExitAgentByMenu(agent, hWnd));
         } else {
+            const LPARAM nFlags = end == End::Logoff ? ENDSESSION_LOGOFF : end == End::CloseApp ? ENDSESSION_CLOSEAPP : 0;
             DWORD_PTR nAnswer = 0;
-            ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &nAnswer));
+            ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_QUERYENDSESSION, 0, nFlags, SMTO_BLOCK, 10000, &nAnswer));
+            ASSERT_EQ(nAnswer, (DWORD_PTR)TRUE);
+            ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_ENDSESSION, TRUE, nFlags, SMTO_BLOCK, 10000, &nAnswer));
             ASSERT_TRUE(agent.WaitExit(E2E_EXIT_TIMEOUT_MS));
         }
         *pMs = GetTickCount64() - nStart;
@@ -41,8 +47,9 @@ protected:
 
 }  // namespace
 
-// Exit and logoff leave the device to another session's agent; an agent of
-// another session that was killed does not keep the device attached.
+// Exit, logoff and an installer's close request leave the device to another session's
+// agent; an agent of another session that was killed does not keep the device attached;
+// a shutdown of the computer ends every session, so the device goes back to the box.
 TEST_F(Office, AnotherSessionsAgentKeepsTheDeviceAttached)
 {
     struct Case {
@@ -54,6 +61,9 @@ TEST_F(Office, AnotherSessionsAgentKeepsTheDeviceAttached)
     } const kCases[] = {
         {"Exit, the other session's agent runs", End::Exit, true, false, 0},
         {"logoff, the other session's agent runs", End::Logoff, true, false, 0},
+        {"close request, the other session's agent runs", End::CloseApp, true, false, 0},
+        {"shutdown, the other session's agent runs", End::Shutdown, true, false, 1},
+        {"close request alone", End::CloseApp, false, false, 1},
         {"Exit, the other session's agent was killed", End::Exit, true, true, 1},
         {"Exit alone", End::Exit, false, false, 1},
     };
@@ -79,11 +89,11 @@ TEST_F(Office, AnotherSessionsAgentKeepsTheDeviceAttached)
     }
 }
 
-// Exit and logoff never ask the library to detach a device another computer holds.
+// No way of ending asks the library to detach a device another computer holds.
 TEST_F(Office, AnotherComputersDeviceIsNeverDetached)
 {
-    for (End end : {End::Exit, End::Logoff}) {
-        SCOPED_TRACE(end == End::Exit ? "Exit" : "logoff");
+    for (End end : {End::Exit, End::Logoff, End::Shutdown}) {
+        SCOPED_TRACE(end == End::Exit ? "Exit" : end == End::Logoff ? "logoff" : "shutdown");
         ProgramFolder folder("e2e-other-pc");
         folder.WriteScenario("[server]\r\nstatus=3\r\nholder=OFFICE-PC\r\n");
         AgentProcess agent;

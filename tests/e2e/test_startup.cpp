@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
 #include "res/resource.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -118,5 +119,39 @@ TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
             for (size_t i = 1; i + 1 < calls.size(); ++i)
                 EXPECT_EQ(calls[i].rfind("WUSBGetServerList(8)", 0), 0u) << calls[i];
         }
+    }
+}
+
+// A second start writes the user's Run value before it gives up, as it always did, but
+// only when it is the running agent's own program: a start of another installation's
+// program (the per-user setup's beside the MSI's) must not take the logon over.
+TEST_F(Startup, ARefusedStartOfAnotherInstallationLeavesTheRunValue)
+{
+    struct Case {
+        const char* pszName;
+        bool bOtherFolder;
+    } const kCases[] = {{"the same program", false}, {"another installation", true}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        ProgramFolder folder("e2e-run-first"), other("e2e-run-other");
+        AgentProcess first;
+        ASSERT_TRUE(first.Start(folder.ExePath()));
+        HWND hFirst = first.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
+        ASSERT_NE(hFirst, nullptr);
+        HKEY hRun;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
+        RegSetValueExA(hRun, RUN_VALUE, 0, REG_SZ, (const BYTE*)"stale", 6);
+        RegCloseKey(hRun);
+
+        AgentProcess second;
+        ASSERT_TRUE(second.Start(c.bOtherFolder ? other.ExePath() : folder.ExePath()));
+        HWND hDlg = WaitVisibleDialog(second, kStartTimeoutMs);
+        ASSERT_NE(hDlg, nullptr);
+        std::string run;
+        EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+        EXPECT_EQ(run, c.bOtherFolder ? "stale" : "\"" + folder.ExePath() + "\"");
+        PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(second.WaitExit(kExitTimeoutMs));
+        EXPECT_TRUE(ExitAgentByMenu(first, hFirst));
     }
 }

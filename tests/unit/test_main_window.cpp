@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "support/test_support.h"
 #include "agent/main_window.h"
+#include "agent/shutdown.h"
 #include "res/resource.h"
 
 namespace {
@@ -94,5 +95,27 @@ TEST_F(MainWindow, TrayMenuOpensOnPressesOnly)
         EXPECT_EQ(s_hTrackedMenu != nullptr, c.bOpens);
         KillTimer(nullptr, nTimer);
         EXPECT_EQ(g_hMenuBar, nullptr) << "menus of an opening are destroyed when it closes";
+    }
+}
+
+// The session's end, by what WM_QUERYENDSESSION/WM_ENDSESSION's lParam says: only a
+// shutdown or restart of the computer (neither logoff nor the Restart Manager's close
+// request) ends every session at once. None is ever refused.
+TEST_F(MainWindow, SessionEndsAreNeverRefusedAndOnlyAShutdownEndsTheComputer)
+{
+    const struct {
+        LPARAM nFlags;
+        int bComputerEnds;
+    } kCases[] = {
+        {0, 1},
+        {ENDSESSION_CRITICAL, 1},
+        {ENDSESSION_LOGOFF, 0},
+        {ENDSESSION_CLOSEAPP, 0},
+        {(LPARAM)(ENDSESSION_LOGOFF | ENDSESSION_CRITICAL), 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.nFlags);
+        EXPECT_EQ(EndsWholeComputer(c.nFlags), c.bComputerEnds);
+        EXPECT_EQ(SendMessageA(hWnd, WM_QUERYENDSESSION, 0, c.nFlags), TRUE);
     }
 }

@@ -521,6 +521,12 @@ TEST_F(SimTest, AnUnwritableScenarioMovesToTheTemporaryFolder)
     GetPrivateProfileStringA("server", "status", "", szStatus, sizeof(szStatus), (temp + "\\wusb_sim.ini").c_str());
     EXPECT_STREQ(szStatus, "3");
     EXPECT_EQ(ListedServer()->nStatus, WUSB_STATUS_IN_USE);
+    // Another process of the user (q5check beside the agent) loads the library afresh
+    // and reads the same world: the moved copy.
+    Unbind();
+    ASSERT_EQ(GetModuleHandleA(SimDllPath().c_str()), nullptr) << "loaded afresh, with nothing remembered";
+    ASSERT_TRUE(Bind(SimDllPath()));
+    EXPECT_EQ(ListedServer()->nStatus, WUSB_STATUS_IN_USE);
 }
 
 // Several boxes: listed in the order the scenario gives, each attached by its own id.
