@@ -38,7 +38,8 @@ int ReadShareChoices(int bStart)
     TraceIgnored(share.releaseAfter);
     TraceIgnored(share.releaseOnLock);
     TraceIgnored(share.notices);
-    if (!g_bAutoconnect || g_nReleaseAfterMin || g_bReleaseOnLock || g_bShareNotices)
+    if (!g_bAutoconnect || g_nReleaseAfterMin || g_bReleaseOnLock || g_bShareNotices ||
+        (share.autoconnect.source != SOURCE_SETTING_INI && share.autoconnect.source != SOURCE_BUILT_IN))
         Trace("Share: autoconnect=%d (%s) release_after=%d release_on_lock=%d notices=%d\n", g_bAutoconnect,
               SettingSourceName(share.autoconnect.source), g_nReleaseAfterMin, g_bReleaseOnLock, g_bShareNotices);
     if (bStart) {
