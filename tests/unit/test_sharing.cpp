@@ -194,6 +194,12 @@ TEST_F(Sharing, NoReleaseOfADeviceElsewhereOrWhileAnotherSessionsAgentRuns)
     Attached();
     HANDLE hOther = CreateMutexA(nullptr, FALSE, PRODUCT_AGENT_SLOT_PREFIX "9");
     EXPECT_EQ(OnSessionChange(m_hWnd, WTS_SESSION_LOCK), 0);
+    // Away: no warning of a release that would be refused, and no release after it.
+    g_nReleaseAfterMin = 1;
+    CheckAwayAt(m_hWnd, g_nAttachedAt + kMin / 2, 0);
+    CheckAwayAt(m_hWnd, g_nAttachedAt + 2 * kMin, 0);
+    EXPECT_TRUE(Traced("Share: not released after a time without input: an agent of another session still runs\n"));
+    EXPECT_EQ(g_nShareNotice, NOTICE_NONE);
     CloseHandle(hOther);
     EXPECT_TRUE(Traced("Share: not released at the session's lock: an agent of another session still runs\n"));
     EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), 0);
