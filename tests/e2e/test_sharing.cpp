@@ -11,9 +11,6 @@ namespace {
 const char* const kImport = E2E_IMPORT_CALL;
 const char* const kUnimport = E2E_UNIMPORT_CALL;
 constexpr DWORD kSettleMs = DELAY_IMPORT_MS + 1500;   // long enough for an import that would come
-constexpr UINT kSessionChange = 0x2B1;                 // WM_WTSSESSION_CHANGE
-constexpr WPARAM kLock = 7, kUnlock = 8;               // WTS_SESSION_LOCK, WTS_SESSION_UNLOCK
-constexpr LPARAM kNoticeClick = 0x405;                 // NIN_BALLOONUSERCLICK
 
 class Sharing : public ::testing::Test {
 protected:
@@ -143,7 +140,7 @@ TEST_F(Sharing, LockReleasesAndUnlockAttachesAgainUnlessAnotherSessionsAgentRuns
         ASSERT_NE(hWnd, nullptr);
         ASSERT_TRUE(agent.WaitTrace("Share: session lock watched\n", 5000));
         EXPECT_TRUE(HasModule(agent.Pid(), "wtsapi32.dll"));
-        PostMessageA(hWnd, kSessionChange, kLock, 0);
+        PostMessageA(hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
         if (bOther) {
             EXPECT_TRUE(agent.WaitTrace(
                 "Share: not released at the session's lock: an agent of another session still runs\n", 5000));
@@ -156,7 +153,7 @@ TEST_F(Sharing, LockReleasesAndUnlockAttachesAgainUnlessAnotherSessionsAgentRuns
         EXPECT_TRUE(agent.HasTrace("Share: released at the session's lock\n"));
         Sleep(kSettleMs);
         EXPECT_EQ(folder.CountCalls(kImport), 1) << "nothing attached while locked";
-        PostMessageA(hWnd, kSessionChange, kUnlock, 0);
+        PostMessageA(hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
         ASSERT_TRUE(WaitCall(folder, kImport, 2));
         EXPECT_TRUE(agent.WaitTrace("Share: notice connected again: VELTRIX Q5 ist wieder verbunden.\n", 5000));
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
@@ -216,7 +213,7 @@ TEST_F(Sharing, NoticesOfFreeAndOfAttachedAfterAWait)
         if (c.bClick) {
             Sleep(kSettleMs);
             EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
-            PostMessageA(hWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, kNoticeClick);
+            PostMessageA(hWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, NIN_BALLOONUSERCLICK);
             EXPECT_TRUE(WaitCall(folder, kImport, 1));
         }
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
@@ -231,9 +228,9 @@ TEST_F(Sharing, ShippedChoicesChangeNothing)
     AgentProcess agent;
     HWND hWnd = LaunchAttached(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    PostMessageA(hWnd, kSessionChange, kLock, 0);
-    PostMessageA(hWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, kNoticeClick);
-    PostMessageA(hWnd, kSessionChange, kUnlock, 0);
+    PostMessageA(hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
+    PostMessageA(hWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, NIN_BALLOONUSERCLICK);
+    PostMessageA(hWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     Sleep(SERVER_CHECK_MS + 1000);
     EXPECT_EQ(folder.CountCalls("WUSBUnimportDevice("), 0);
     EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 1);

@@ -135,6 +135,7 @@ protected:
         LoadShareTexts(nullptr);
         m_hWnd = CreateTestMainWindow();
         ASSERT_NE(m_hWnd, nullptr);
+        lstrcpynA(g_text.tip1, "Started", sizeof(g_text.tip1));
         AddTrayIcon(m_hWnd);
         m_capture.reset(new TraceCapture);
     }
@@ -251,7 +252,7 @@ TEST_F(Sharing, ASharingNoticeIsNotCutShortByTheRecreation)
     OnTimer(m_hWnd, IDT_SERVER_CHECK);
     EXPECT_EQ(g_nid.uFlags, 0u) << "not re-created";
     EXPECT_EQ(g_bNoticeShown, 1);
-    EXPECT_STREQ(g_nid.szInfo, "") << "g_nid keeps the start-up notice's fields";
+    EXPECT_STREQ(g_nid.szInfo, "Started") << "g_nid keeps the start-up notice's fields";
     // The start-up notice's end is not ours; the sharing notice's is.
     SendMessageA(m_hWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, NIN_BALLOONTIMEOUT);
     OnTimer(m_hWnd, IDT_SERVER_CHECK);
