@@ -2,6 +2,7 @@
 #include "agent_main.h"
 #include "agent_state.h"
 #include "connection.h"
+#include "device_sharing.h"
 #include "main_window.h"
 #include "other_agents.h"
 #include "program_path.h"
@@ -153,8 +154,10 @@ int AgentMain(HINSTANCE hInstance)
 
     if (!ClaimSingleInstance() || FindWindowA(szClass, nullptr))
         return ShowAlreadyRunning();
-    // Seen by the agents of the computer's other sessions until this process ends.
-    ClaimAgentSlot();
+    // The wish starts from the autoconnect choice; while it is set, the agents of the
+    // computer's other sessions see this one.
+    ReadShareChoices(1);
+    HoldWishSlot();
 
     RegisterMainWindowClass(hInstance, szClass);
     HWND hWnd = CreateMainWindow(szClass, szTitle);
@@ -162,6 +165,7 @@ int AgentMain(HINSTANCE hInstance)
         return 0;
     InitializeCriticalSection(&g_csServer);
     RegisterForUpdateRestart();
+    WatchSessionLock(hWnd);
     OpenClientLibrary(hWnd);
     CreateAboutDialog(hWnd);
 

@@ -1,5 +1,6 @@
 // The agent's shared state with its start values, and the debugger trace.
 #include "agent_state.h"
+#include "../settings/share_text.h"
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +39,23 @@ HWND g_hAboutDlg;
 HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
 CRITICAL_SECTION g_csServer;
 char g_szTrace[TRACE_SIZE];
+int g_bAutoconnect;
+int g_nReleaseAfterMin;
+int g_bReleaseOnLock;
+int g_bShareNotices;
+int g_bWishBeforeSuspend;
+int g_nReleased;
+int g_bWishBeforeRelease;
+ULONGLONG g_nReleasedAt;
+ULONGLONG g_nAttachedAt;
+ULONGLONG g_nAwayWarnedAt;
+int g_bAwayRefused;
+int g_bReturnPending;
+int g_nHolderSeen;
+char g_szHolderSeen[SHARE_NAME_SIZE];
+char g_szWaitedFor[SHARE_NAME_SIZE];
+int g_nShareNotice;
+ULONGLONG g_nShareNoticeAt;
 
 void SetAgentStartValues()
 {
@@ -69,10 +87,28 @@ void SetAgentStartValues()
     g_ppLangCodes = nullptr;
     g_nCurLang = 0;
     memset(&g_text, 0, sizeof(g_text));
+    memset(&g_shareText, 0, sizeof(g_shareText));
     memset(&g_nid, 0, sizeof(g_nid));
     g_hAboutDlg = nullptr;
     g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
     memset(g_szTrace, 0, sizeof(g_szTrace));
+    g_bAutoconnect = 1;
+    g_nReleaseAfterMin = 0;
+    g_bReleaseOnLock = 0;
+    g_bShareNotices = 0;
+    g_bWishBeforeSuspend = 1;
+    g_nReleased = RELEASE_NONE;
+    g_bWishBeforeRelease = 0;
+    g_nReleasedAt = 0;
+    g_nAttachedAt = 0;
+    g_nAwayWarnedAt = 0;
+    g_bAwayRefused = 0;
+    g_bReturnPending = 0;
+    g_nHolderSeen = HOLDER_UNKNOWN;
+    memset(g_szHolderSeen, 0, sizeof(g_szHolderSeen));
+    memset(g_szWaitedFor, 0, sizeof(g_szWaitedFor));
+    g_nShareNotice = 0;
+    g_nShareNoticeAt = 0;
 }
 
 void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args)

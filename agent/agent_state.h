@@ -95,6 +95,30 @@ extern HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu
 extern CRITICAL_SECTION g_csServer;
 extern char g_szTrace[TRACE_SIZE];
 
+// ---- Sharing one device (Setting.ini [share]) --------------------------------
+// The start values are the shipped choices: the wish starts set, nothing is given
+// back on its own, no notice but the start-up one.
+constexpr int SHARE_NAME_SIZE = 64;   // another computer's name as a notice shows it
+enum ReleaseKind { RELEASE_NONE, RELEASE_AWAY, RELEASE_LOCK };
+enum HolderSeen { HOLDER_UNKNOWN, HOLDER_NONE, HOLDER_HERE, HOLDER_OTHER };
+extern int g_bAutoconnect;             // the choice in force: the wish at start and after a resume
+extern int g_nReleaseAfterMin;         // away release after this many minutes; 0: never
+extern int g_bReleaseOnLock;           // give the device back when the session is locked
+extern int g_bShareNotices;            // say when the device became free, or came after a wait
+extern int g_bWishBeforeSuspend;       // the wish as the last suspend found it
+extern int g_nReleased;                // ReleaseKind waiting for the user's return
+extern int g_bWishBeforeRelease;       // the wish that return gives back
+extern ULONGLONG g_nReleasedAt;        // tick of that release
+extern ULONGLONG g_nAttachedAt;        // tick the device last became attached here
+extern ULONGLONG g_nAwayWarnedAt;      // tick of the away warning; 0: none standing
+extern int g_bAwayRefused;             // this away period's release was refused (another session)
+extern int g_bReturnPending;           // a return waits for its outcome notice
+extern int g_nHolderSeen;              // HolderSeen of the last notification
+extern char g_szHolderSeen[SHARE_NAME_SIZE];   // the other computer then
+extern char g_szWaitedFor[SHARE_NAME_SIZE];    // the computer this one waited for ("": none)
+extern int g_nShareNotice;             // the sharing notice showing (ShareNotice); 0: none
+extern ULONGLONG g_nShareNoticeAt;     // tick it was shown
+
 // Every AgentState variable (but the lock and the instance) at its start value; the
 // first act of the agent. The language lists must have been released.
 void SetAgentStartValues();

@@ -3,10 +3,13 @@
 #include "connection.h"
 #include "agent_state.h"
 #include "device_filter.h"
+#include "device_sharing.h"
 #include "server_choice.h"
+#include "sharing.h"
 #include "wusb/wusb_record.h"
 #include "../settings/policy.h"
 #include "../settings/share_settings.h"
+#include "../ui/share_notice.h"
 #include "../ui/tray_icon.h"
 #include <cstdio>
 #include <cstring>
@@ -33,6 +36,13 @@ int BandwidthTestOn(int nBitRate)
 unsigned int ReadTransferSize()
 {
     return GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
+}
+
+void SetWish(LONG bWant)
+{
+    InterlockedExchange(&g_bWantConnect, bWant ? 1 : 0);
+    // The other sessions' agents count this one only while it wants the device.
+    HoldWishSlot();
 }
 
 int ShowNoDevice(HWND hWnd)
@@ -118,6 +128,7 @@ static void RefreshFromServerList(HWND hWnd)
     g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
     Trace("==== OnWUSBNotify ==== %d\n", g_nServerNum);
     RefreshServerChoice();
+    HoldWishSlot();
     const _WUSB_SERVER* pServer = ChosenServer();
     if (!pServer && g_nServerNum > 0)
         Trace("Server %s named in Setting.ini is not listed\n", g_serverChoice.szAddress);
@@ -144,6 +155,7 @@ static void RefreshFromServerList(HWND hWnd)
 
     // The filter comes last, so a rejected device replaces what was just presented.
     if (IsSupportedDevice(&pServer->device)) {
+        NoteDeviceHolder(hWnd, pServer);
         OnDeviceAccepted(hWnd, pServer, dwServerId);
         return;
     }
@@ -164,8 +176,15 @@ int ConnectDevice(HWND hWnd)
 {
     if (g_bConnected)
         return 1;
+    // The user's Connect ends a release that waited for the return.
+    ForgetRelease();
+    return WantDevice(hWnd);
+}
+
+int WantDevice(HWND hWnd)
+{
     // Only records the wish: the notification arms the import once the device is free.
-    InterlockedExchange(&g_bWantConnect, 1);
+    SetWish(1);
     OnWUSBNotify(hWnd);
     if (g_nServerNum <= 0)
         WUSBManualScan();
@@ -176,7 +195,7 @@ int DisconnectDevice(HWND)
 {
     if (!g_bConnected)
         return 1;
-    InterlockedExchange(&g_bWantConnect, 0);
+    SetWish(0);
     const _WUSB_SERVER* pServer = ChosenServer();
     unsigned int dwServerId = 0;
     if (pServer && pServer->nDeviceCount > 0 && pServer->nStatus == WUSB_STATUS_IN_USE &&
@@ -186,15 +205,17 @@ int DisconnectDevice(HWND)
     return 1;
 }
 
-static void OnServerCheck()
+static void OnServerCheck(HWND hWnd)
 {
     Trace("Checked g_nServerNum = %d", g_nServerNum);
     if (g_bNeedScan) {
         Trace("Checked g_nServerNum = %d start scan", g_nServerNum);
         WUSBManualScan();
     }
-    // Re-adding the icon is what takes a showing notice away.
-    if (g_bNoticeShown) {
+    CheckAway(hWnd);
+    // Re-adding the icon is what takes a showing notice away; a sharing notice is
+    // left to stand, and the re-creation follows once it has gone.
+    if (g_bNoticeShown && !ShareNoticeShowing()) {
         g_bNoticeShown = 0;
         RecreateTrayIcon();
     }
@@ -236,7 +257,7 @@ static void OnDelayImport(HWND hWnd)
 int OnTimer(HWND hWnd, UINT_PTR nTimerId)
 {
     switch (nTimerId) {
-    case IDT_SERVER_CHECK: OnServerCheck(); return 1;
+    case IDT_SERVER_CHECK: OnServerCheck(hWnd); return 1;
     case IDT_DELAY_IMPORT: OnDelayImport(hWnd); return 1;
     default:               return 0;
     }
@@ -245,6 +266,7 @@ int OnTimer(HWND hWnd, UINT_PTR nTimerId)
 static void OnSuspend(HWND hWnd)
 {
     g_bResumed = 0;
+    g_bWishBeforeSuspend = g_bWantConnect;
     DisconnectDevice(hWnd);
 }
 
@@ -259,8 +281,12 @@ static void OnResume(HWND hWnd)
     InterlockedExchange(&g_bConnected, 0);
     g_nServerNum = 0;
     WUSBManualScan();
-    // The wish is set again whatever it was before the suspend.
-    ConnectDevice(hWnd);
+    // The wish is set again whatever it was before the suspend; with connect on demand
+    // it comes back as it was.
+    if (WishAtResume(g_bAutoconnect, g_bWishBeforeSuspend, g_nReleased != RELEASE_NONE))
+        ConnectDevice(hWnd);
+    else
+        OnWUSBNotify(hWnd);
     SetTimer(hWnd, IDT_SERVER_CHECK, SERVER_CHECK_MS, nullptr);
 }
 
@@ -276,11 +302,11 @@ int OnPowerBroadcast(HWND hWnd, WPARAM nEvent)
 
 int ApplyAutoconnect(HWND hWnd)
 {
-    ShareSettings share;
-    ReadShareSettings(g_szSettingIni, &share);
-    if (share.autoconnect.nValue)
+    ReadShareChoices(0);
+    WatchSessionLock(hWnd);
+    if (g_bAutoconnect)
         return ConnectDevice(hWnd);
     if (!g_bConnected)
-        InterlockedExchange(&g_bWantConnect, 0);
+        SetWish(0);
     return 1;
 }

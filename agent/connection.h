@@ -8,6 +8,12 @@ int OnWUSBNotify(HWND hWnd);
 int OnTimer(HWND hWnd, UINT_PTR nTimerId);
 int OnPowerBroadcast(HWND hWnd, WPARAM nEvent);
 int ConnectDevice(HWND hWnd);
+// Connect's work without its checks: records the wish and looks at the device again,
+// also while the last notification still shows the device here (a return right after
+// a release). 1.
+int WantDevice(HWND hWnd);
+// Sets g_bWantConnect (interlocked) and the slot other sessions' agents see.
+void SetWish(LONG bWant);
 int DisconnectDevice(HWND hWnd);
 int ShowNoDevice(HWND hWnd);
 

@@ -3,6 +3,8 @@
 #include "agent_state.h"
 #include "shutdown.h"
 #include "connection.h"
+#include "device_sharing.h"
+#include "../ui/share_notice.h"
 #include "../ui/tray_icon.h"
 #include "../ui/tray_menu.h"
 #include "../res/resource.h"
@@ -21,8 +23,9 @@ ATOM RegisterMainWindowClass(HINSTANCE hInstance, const char* pszClass)
     return RegisterClassExA(&wc);
 }
 
-static LRESULT OnDestroy()
+static LRESULT OnDestroy(HWND hWnd)
 {
+    StopWatchingSessionLock(hWnd);
     PostQuitMessage(0);
     return 0;
 }
@@ -37,6 +40,13 @@ static LRESULT OnTrayNotify(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_CONTEXTMENU:
         ShowTrayMenu(hWnd);
         return 0;
+    // A sharing notice's end or click; the start-up notice's go on as before.
+    case NIN_BALLOONHIDE:
+    case NIN_BALLOONTIMEOUT:
+    case NIN_BALLOONUSERCLICK:
+        if (OnShareNoticeEvent(hWnd, lParam))
+            return 0;
+        return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     default:
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
@@ -50,7 +60,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     switch (uMsg) {
-    case WM_DESTROY:        return OnDestroy();
+    case WM_DESTROY:        return OnDestroy(hWnd);
     case WM_COMMAND:        OnCommand(hWnd, wParam); return 0;
     case WM_TIMER:          OnTimer(hWnd, wParam); return 0;
     case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
@@ -59,6 +69,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     // Never stands in the way of a logoff, a shutdown or an installer's close request.
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:     OnEndSession(hWnd, wParam, lParam); return 0;
+    case WM_WTSSESSION_CHANGE: OnSessionChange(hWnd, wParam); return 0;
     // A change of the display's scaling comes as any of these three.
     case WM_DISPLAYCHANGE:  OnDisplayChange(hWnd); return 0;
     case WM_DPICHANGED:     OnDisplayChange(hWnd); return 0;

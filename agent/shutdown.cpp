@@ -1,7 +1,7 @@
 // The one shutdown of the agent, whichever way it is asked for.
 #include "shutdown.h"
 #include "agent_state.h"
-#include "other_agents.h"
+#include "device_sharing.h"
 #include "server_choice.h"
 #include "wusb/wusb_record.h"
 #include "../settings/language.h"
@@ -15,7 +15,7 @@
 static int ReleaseDeviceForExit(int bComputerEnds)
 {
     InterlockedExchange(&g_bWantConnect, 0);
-    if (!bComputerEnds && OtherAgentRunning()) {
+    if (!bComputerEnds && OtherSessionWantsDevice()) {
         Trace("Exit: an agent of another session still runs, the device stays attached\n");
         return 0;
     }

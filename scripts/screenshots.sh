@@ -8,7 +8,8 @@
 #   notice, tray-states (the five states, each icon with its tooltip), menu-connected,
 #   menu-no-device, about, already-running, menu-connected-de, about-de;
 #   menu-connected-150, about-150, scaling-96-144 (the tray icon and About at 96 and
-#   144 dpi side by side); setup-welcome, setup-upgrade, setup-finish and the same -de.
+#   144 dpi side by side); notice-free, notice-away (the sharing notices); setup-welcome,
+#   setup-upgrade, setup-finish and the same -de.
 # WAIT_S=N changes the longest wait for one event (default 60 s).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -240,6 +241,29 @@ convert -background white -gravity center -bordercolor white \
     -append +dither -colors 64 "${PNG_OUT[@]}" "PNG8:$OUT/scaling-96-144.png"
 rm -f "$OUT"/icon-96.png "$OUT"/icon-144.png
 echo "wrote $OUT/scaling-96-144.png"
+
+# ---- Sharing notices ------------------------------------------------------------------
+# Connect on demand with notices and a release after a minute away: another computer
+# gives the device back (the notice), Connect, and the warning half a minute after the
+# attach. (Wine's notification area tells the program of no click on a notice, so the
+# script chooses Connect from the menu; Wine takes a notice away after at most 30 s.)
+fresh_agent_folder
+set_share() { sed -i "s/^$1=.*/$1=$2\r/" "$RUN_DIR/Setting.ini"; }
+set_share autoconnect 0; set_share notices 1; set_share release_after 1
+set_scenario holder PC-1; set_scenario status 3
+start_agent
+wait_for "the library's first scan" in_journal "$JOURNAL" WUSBManualScan
+wait_for "the start-up notice" visible tooltips_class32
+wait_for "the start-up notice taken away" gone tooltips_class32
+set_scenario holder ""; set_scenario status 1
+wait_for "the notice that the device is free" visible tooltips_class32
+crop_to_corner notice-free tooltips_class32
+tell connect
+wait_for "the device attached after Connect" in_journal "$JOURNAL" WUSBImportDevice
+wait_for "the notice taken away" gone tooltips_class32
+wait_for "the warning before the release" visible tooltips_class32
+crop_to_corner notice-away tooltips_class32
+stop_agent
 
 # ---- The setup ------------------------------------------------------------------------
 DESKTOP=setup

@@ -2,6 +2,7 @@
 #include "language.h"
 #include "../agent/agent_state.h"
 #include "../res/resource.h"
+#include "share_text.h"
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -127,6 +128,8 @@ int LoadLanguage(const char* pszCode)
     int nLen = snprintf(szLangFile, sizeof(szLangFile), "%s\\lang\\ZeroVez_%s.ini", g_szAppDir, pszCode);
     const char* pszLangFile = nLen > 0 && nLen < (int)sizeof(szLangFile) ? szLangFile : nullptr;
 
+    // The sharing notices' texts have English defaults even without a language list.
+    LoadShareTexts(pszLangFile);
     FreeLangLists();
     int nCount = (int)GetPrivateProfileIntA("lang", "num", 0, g_szSettingIni);
     if (nCount <= 0)

@@ -37,6 +37,13 @@ void ProgramFolder::SetScenario(const char* pszSection, const char* pszKey, cons
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ScenarioPath().c_str());   // flush
 }
 
+void ProgramFolder::SetSetting(const char* pszSection, const char* pszKey, const char* pszValue) const
+{
+    const std::string ini = Path() + "\\Setting.ini";
+    WritePrivateProfileStringA(pszSection, pszKey, pszValue, ini.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());   // flush
+}
+
 void ProgramFolder::Remove(const std::string& relPath) const { DeleteFileA((Path() + "\\" + relPath).c_str()); }
 
 std::vector<ProgramFolder::Entry> ProgramFolder::Journal() const
@@ -317,4 +324,22 @@ bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode)
 {
     PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
     return agent.WaitExit(E2E_EXIT_TIMEOUT_MS, pCode);
+}
+
+bool MakeUserInput()
+{
+    LASTINPUTINFO before = {sizeof(before), 0};
+    GetLastInputInfo(&before);
+    Sleep(20);   // a tick later than any input before
+    // A small move there and back: the pointer ends where it was.
+    INPUT moves[2] = {};
+    moves[0].type = moves[1].type = INPUT_MOUSE;
+    moves[0].mi.dwFlags = moves[1].mi.dwFlags = MOUSEEVENTF_MOVE;
+    moves[0].mi.dx = 3;
+    moves[1].mi.dx = -3;
+    SendInput(2, moves, sizeof(INPUT));
+    return WaitUntil(2000, [&] {
+        LASTINPUTINFO now = {sizeof(now), 0};
+        return GetLastInputInfo(&now) && now.dwTime != before.dwTime;
+    });
 }

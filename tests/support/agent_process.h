@@ -23,6 +23,8 @@ public:
     // Sets one scenario key, keeping the rest (the stand-in notices the change).
     void SetScenario(const char* pszSection, const char* pszKey, const char* pszValue) const;
     void Write(const std::string& relPath, const std::string& content) const { m_dir.Write(relPath, content); }
+    // Sets one key of the folder's Setting.ini, keeping the rest.
+    void SetSetting(const char* pszSection, const char* pszKey, const char* pszValue) const;
     void Remove(const std::string& relPath) const;
     // Journal lines without their time stamps ("WUSBOpen(32868,3000,0) = 0").
     std::vector<std::string> JournalCalls() const;
@@ -114,5 +116,8 @@ HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::st
 HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
 // Waits for a visible dialog box of the process; null when none came.
 HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs);
+// Keyboard or mouse input on the desktop, as a user's: GetLastInputInfo moves on
+// (under Wine it stays 0 until the first input). False when the time did not move.
+bool MakeUserInput();
 // Asks the agent to exit through its menu command and waits for the process to end.
 bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode = nullptr);
