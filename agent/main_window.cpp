@@ -3,6 +3,7 @@
 #include "agent_state.h"
 #include "shutdown.h"
 #include "connection.h"
+#include "control.h"
 #include "../ui/tray_icon.h"
 #include "../ui/tray_menu.h"
 #include "../res/resource.h"
@@ -55,6 +56,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
     case WM_WUSB_NOTIFY:    OnWUSBNotify(hWnd); return 0;
     case WM_TRAY_NOTIFY:    return OnTrayNotify(hWnd, uMsg, wParam, lParam);
+    case WM_COPYDATA:       return OnCopyData(hWnd, wParam, lParam);   // q5ctl's requests
     case WM_QUERYENDSESSION: return TRUE;   // never stands in the way of a logoff
     case WM_ENDSESSION:     OnEndSession(hWnd, wParam); return 0;
     // A change of the display's scaling comes as any of these three.

@@ -53,3 +53,10 @@ set(PRODUCT_RELEASE_AFTER_MAX 1440)
 # Group Policy: computer policies under HKEY_LOCAL_MACHINE, user policies under
 # HKEY_CURRENT_USER, the same path in both; a policy wins over every other source.
 set(PRODUCT_POLICY_KEY "Software\\Policies\\VELTRIX\\DIDIZOVOV")
+# q5ctl.exe: the command line that drives this session's running agent from scripts and
+# shortcuts; beside the agent in both packages, not on the Start menu.
+set(PRODUCT_CTL_EXE "q5ctl.exe")
+# Class of q5ctl's hidden window that takes the agent's answers; the agent answers no other.
+set(PRODUCT_CTL_REPLY_CLASS "VELTRIX Q5 control reply")
+# Longest --wait q5ctl accepts, in seconds (a day).
+set(PRODUCT_CTL_MAX_WAIT 86400)
