@@ -376,3 +376,76 @@ TEST_F(Q5ctl, MalformedRequestsChangeNothing)
     DestroyWindow(hOtherClass);
     DestroyWindow(hAnswer);
 }
+
+namespace {
+
+// Starts q5ctl on this process's console, so that a Ctrl+C given to the console reaches it.
+bool StartOnConsole(const ProgramFolder& folder, const std::string& args, PROCESS_INFORMATION* pPi)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string command = "\"" + folder.CtlExePath() + "\" " + args;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(), &si,
+                          pPi) != FALSE;
+}
+
+// Ctrl+C to every process of the console but this one; the exit code of pi's process after it.
+DWORD PressCtrlC(const PROCESS_INFORMATION& pi, DWORD nWaitMs)
+{
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+    Sleep(500);   // delivered on threads of their own: let them run before this process takes it again
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    WaitForSingleObject(pi.hProcess, nWaitMs);
+    DWORD dwCode = 0;
+    GetExitCodeProcess(pi.hProcess, &dwCode);
+    return dwCode;
+}
+
+}  // namespace
+
+// Ctrl+C in connect's wait takes back the connect it asked for, and only that; Ctrl+C during
+// run's program is the program's, and q5ctl gives the device back after the program ends.
+TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
+{
+    LaunchDetached();
+    // Wine sends console events only within a console it made, not on the terminal it started from.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+
+    folder.SetScenario("server", "status", "3");
+    folder.SetScenario("server", "holder", "OTHER-PC");
+    Sleep(500);   // the stand-in notices the change within 0.1 s
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(StartOnConsole(folder, "connect --wait 60", &pi));
+    EXPECT_TRUE(WaitUntil(30000, [&] { return Status("wish") == "true"; }));
+    EXPECT_EQ(Status("state"), "\"in_use\"");
+    EXPECT_EQ(PressCtrlC(pi, 20000), (DWORD)CTL_EXIT_CANCELLED);
+    TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(Status("wish"), "false");
+    // The device, free again, is not attached: nobody wants it.
+    folder.SetScenario("server", "status", "1");
+    folder.SetScenario("server", "holder", "");
+    Sleep(DELAY_IMPORT_MS + 2000);
+    EXPECT_EQ(folder.CountCalls(E2E_IMPORT_CALL), 1);
+
+    const std::string flag = folder.Path() + "\\end.flag";
+    ASSERT_TRUE(StartOnConsole(folder, "run --wait 30 -- \"" + WinePathOf(HOLD_PROGRAM_PATH) + "\" 5 \"" + flag + "\"",
+                               &pi));
+    ASSERT_TRUE(WaitUntil(30000, [&] { return Status("runs") == "1" && Status("connected") == "true"; }));
+    EXPECT_EQ(PressCtrlC(pi, 1000), (DWORD)STILL_ACTIVE) << "q5ctl stays while the program runs";
+    EXPECT_EQ(Status("connected"), "true");
+    folder.Write("end.flag", "");
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD dwCode = 0;
+    GetExitCodeProcess(pi.hProcess, &dwCode);
+    EXPECT_EQ(dwCode, 105u) << "the program's own code, 100 for the Ctrl+C it took itself";
+    TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_TRUE(WaitUntil(10000, [&] { return folder.CountCalls(E2E_UNIMPORT_CALL) == 2; }));
+}
