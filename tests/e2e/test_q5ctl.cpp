@@ -443,7 +443,10 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
     DWORD dwCode = 0;
     GetExitCodeProcess(pi.hProcess, &dwCode);
-    EXPECT_EQ(dwCode, 105u) << "the program's own code, 100 for the Ctrl+C it took itself";
+    // The program's own code; plus 100 where the Ctrl+C reached it too. (Wine delivers it to
+    // the program when the test runs on a terminal, not when ctest holds its output on pipes.)
+    EXPECT_TRUE(dwCode == 5 || dwCode == 105) << dwCode;
+    printf("[ figures ] the program %s the Ctrl+C itself\n", dwCode == 105 ? "took" : "did not see");
     TerminateProcess(pi.hProcess, 99);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
