@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "device_sharing.h"
 #include "../ui/share_notice.h"
+#include "control.h"
 #include "../ui/tray_icon.h"
 #include "../ui/tray_menu.h"
 #include "../res/resource.h"
@@ -66,6 +67,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
     case WM_WUSB_NOTIFY:    OnWUSBNotify(hWnd); return 0;
     case WM_TRAY_NOTIFY:    return OnTrayNotify(hWnd, uMsg, wParam, lParam);
+    case WM_COPYDATA:       return OnCopyData(hWnd, wParam, lParam);   // q5ctl's requests
     // Never stands in the way of a logoff, a shutdown or an installer's close request.
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:     OnEndSession(hWnd, wParam, lParam); return 0;

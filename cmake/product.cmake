@@ -91,3 +91,10 @@ set(PRODUCT_MSI_FAIL_LATE_PROPERTY "Q5TESTFAILLATE")
 # The per-user setup's row in Apps & features, told apart from the MSI's (PRODUCT_NAME)
 # when both packages are installed.
 set(PRODUCT_PER_USER_DISPLAY_NAME "VELTRIX Q5 (this user)")
+# q5ctl.exe: the command line that drives this session's running agent from scripts and
+# shortcuts; beside the agent in both packages, not on the Start menu.
+set(PRODUCT_CTL_EXE "q5ctl.exe")
+# Class of q5ctl's hidden window that takes the agent's answers; the agent answers no other.
+set(PRODUCT_CTL_REPLY_CLASS "VELTRIX Q5 control reply")
+# Longest --wait q5ctl accepts, in seconds (a day).
+set(PRODUCT_CTL_MAX_WAIT 86400)

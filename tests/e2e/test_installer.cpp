@@ -288,6 +288,7 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
         EXPECT_EQ(ReadFileText(folder + "\\" + file), content) << file;
     }
     EXPECT_EQ(installed, expected);
+    EXPECT_EQ(installed.count(PRODUCT_CTL_EXE), 1u) << "the command line for scripts lies beside the agent";
 
     const struct { const char* pszName; std::string value; } kEntry[] = {
         {"DisplayName", "VELTRIX Q5 (this user)"},
@@ -507,6 +508,7 @@ TEST_F(Installer, ManifestsOfTheThreePrograms)
     const struct { std::string path; const char* pszDpiAware; } kPrograms[] = {
         {DistDir() + "\\" + kExeName, ">true/pm</dpiAware>"},
         {DistDir() + "\\q5check.exe", ">true/pm</dpiAware>"},
+        {DistDir() + "\\" PRODUCT_CTL_EXE, ">true/pm</dpiAware>"},   // and q5ctl
         {SetupPath(), ">true</dpiAware>"},
     };
     for (const auto& program : kPrograms) {

@@ -274,7 +274,8 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
         << OwnLogLines();
     printf("[ figures ] msiexec install with properties: %llu ms\n", GetTickCount64() - nStart);
 
-    // The build's program folder, Setting.ini aside, byte for byte.
+    // The build's program folder, Setting.ini aside, byte for byte; q5ctl.exe among the programs.
+    EXPECT_TRUE(Exists(folder + "\\" PRODUCT_CTL_EXE));
     for (const std::string& file : ProgramFiles()) {
         if (file == "Setting.ini")
             continue;

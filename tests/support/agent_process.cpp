@@ -15,6 +15,7 @@ ProgramFolder::ProgramFolder(const char* pszTag) : m_dir(pszTag)
     const std::string dist = DistDir();
     CopyInto(dist + "\\VELTRIX Q5.exe", ExePath());
     CopyInto(dist + "\\q5check.exe", CheckExePath());
+    CopyInto(dist + "\\" PRODUCT_CTL_EXE, CtlExePath());
     CopyInto(dist + "\\wusb.dll", Path() + "\\wusb.dll");
     CopyInto(dist + "\\Setting.ini", Path() + "\\Setting.ini");
     CopyInto(dist + "\\wusb_sim.ini", ScenarioPath());

@@ -18,6 +18,7 @@ public:
     std::string ScenarioPath() const { return Path() + "\\wusb_sim.ini"; }
     std::string JournalPath() const { return Path() + "\\" PRODUCT_SIM_JOURNAL; }
     std::string CheckExePath() const { return Path() + "\\q5check.exe"; }   // the diagnostics command
+    std::string CtlExePath() const { return Path() + "\\" PRODUCT_CTL_EXE; }   // the command line for scripts
     // Replaces the stand-in's scenario file (INI text).
     void WriteScenario(const std::string& text) const;
     // Sets one scenario key, keeping the rest (the stand-in notices the change).
