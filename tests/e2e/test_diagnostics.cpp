@@ -28,24 +28,6 @@ struct Scenario {
     std::vector<PolicyValue> policies = {};                   // set for this run only
 };
 
-// The raw value after "key": in the JSON text (a quoted string, number, true, false or null).
-std::string JsonValue(const std::string& json, const std::string& key)
-{
-    size_t pos = json.find("\"" + key + "\": ");
-    if (pos == std::string::npos)
-        return "<missing>";
-    pos += key.size() + 4;
-    size_t end = pos;
-    if (json[pos] == '"') {
-        for (end = pos + 1; end < json.size() && json[end] != '"'; ++end)
-            end += json[end] == '\\';
-        ++end;
-    } else {
-        end = json.find_first_of(",}]\n", pos);
-    }
-    return json.substr(pos, end - pos);
-}
-
 // The text after the label of the last line, which must be the verdict.
 std::string VerdictLine(const std::string& out)
 {

@@ -12,24 +12,6 @@ namespace {
 
 constexpr DWORD kCtlTimeoutMs = 60000;
 
-// The raw value after "key": in q5ctl's JSON (a string with its quotes, or a bare value).
-std::string JsonValue(const std::string& json, const std::string& key)
-{
-    size_t pos = json.find("\"" + key + "\": ");
-    if (pos == std::string::npos)
-        return "<missing>";
-    pos += key.size() + 4;
-    size_t end = pos;
-    if (json[pos] == '"') {
-        for (end = pos + 1; end < json.size() && json[end] != '"'; ++end)
-            end += json[end] == '\\';
-        ++end;
-    } else {
-        end = json.find_first_of(",}\n", pos);
-    }
-    return json.substr(pos, end - pos);
-}
-
 class Q5ctl : public ::testing::Test {
 protected:
     RegistrySandbox registry;

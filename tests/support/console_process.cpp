@@ -80,3 +80,20 @@ ConsoleRun RunConsole(const std::string& exePath, const std::string& args, DWORD
     run.err = WithoutCr(readers[1].text);
     return run;
 }
+
+std::string JsonValue(const std::string& json, const std::string& key)
+{
+    size_t pos = json.find("\"" + key + "\": ");
+    if (pos == std::string::npos)
+        return "<missing>";
+    pos += key.size() + 4;
+    size_t end = pos;
+    if (json[pos] == '"') {
+        for (end = pos + 1; end < json.size() && json[end] != '"'; ++end)
+            end += json[end] == '\\';
+        ++end;
+    } else {
+        end = json.find_first_of(",}]\n", pos);
+    }
+    return json.substr(pos, end - pos);
+}

@@ -13,3 +13,7 @@ struct ConsoleRun {
 
 // Starts "exePath" args in the exe's folder with stdout and stderr on pipes.
 ConsoleRun RunConsole(const std::string& exePath, const std::string& args, DWORD nTimeoutMs);
+
+// The raw value after the first "key": in a program's JSON output: a string with its
+// quotes, or a bare number, true, false or null; "<missing>" when there is none.
+std::string JsonValue(const std::string& json, const std::string& key);
