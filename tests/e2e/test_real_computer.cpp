@@ -126,11 +126,14 @@ TEST_F(RealComputer, AStartWhileTheLastAgentEndsWaitsForIt)
     ASSERT_NE(hSecond, nullptr);
     EXPECT_TRUE(second.VisibleDialogs().empty());
     EXPECT_FALSE(first.Running());
-    // The second agent opened the library after the first had closed it.
-    std::vector<std::string> calls = folder.JournalCalls();
-    auto itClose = std::find(calls.begin(), calls.end(), "WUSBClose() = 0");
-    ASSERT_NE(itClose, calls.end());
-    EXPECT_EQ(std::count(itClose, calls.end(), "WUSBOpen(32868,3000,0) = 0"), 1);
+    // The second agent opens the library (just after its window) once the first has closed it.
+    auto opensAfterClose = [&] {
+        std::vector<std::string> calls = folder.JournalCalls();
+        auto itClose = std::find(calls.begin(), calls.end(), "WUSBClose() = 0");
+        return itClose == calls.end() ? -1 : (int)std::count(itClose, calls.end(), "WUSBOpen(32868,3000,0) = 0");
+    };
+    EXPECT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return opensAfterClose() == 1; }))
+        << "opens after the first agent's close: " << opensAfterClose();
     EXPECT_TRUE(ExitAgentByMenu(second, hSecond));
 }
 
