@@ -6,7 +6,8 @@
 #include "device_sharing.h"
 #include "server_choice.h"
 #include "sharing.h"
-#include "wusb/wusb_record.h"
+#include "rules/setting_names.h"
+#include "rules/wusb_record.h"
 #include "../settings/policy.h"
 #include "../settings/share_settings.h"
 #include "../ui/share_notice.h"
@@ -22,10 +23,10 @@ int ReadBitRateThreshold(SettingValue* pSource)
     if (ReadPolicyNumber(PRODUCT_POLICY_BITRATE_VALUE, pInfo))
         return pInfo->nValue;
     char szText[16];
-    GetPrivateProfileStringA("system", "bitrate", "", szText, sizeof(szText), g_szSettingIni);
+    GetPrivateProfileStringA(INI_SYSTEM_SECTION, INI_BITRATE_KEY, "", szText, sizeof(szText), g_szSettingIni);
     if (szText[0])
         pInfo->source = SOURCE_SETTING_INI;
-    return pInfo->nValue = (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
+    return pInfo->nValue = (int)GetPrivateProfileIntA(INI_SYSTEM_SECTION, INI_BITRATE_KEY, DEFAULT_BIT_RATE, g_szSettingIni);
 }
 
 int BandwidthTestOn(int nBitRate)
@@ -35,7 +36,7 @@ int BandwidthTestOn(int nBitRate)
 
 unsigned int ReadTransferSize()
 {
-    return GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
+    return GetPrivateProfileIntA(INI_SYSTEM_SECTION, INI_TRANSFER_SIZE_KEY, DEFAULT_TRANSFER_SIZE, g_szSettingIni);
 }
 
 void SetWish(LONG bWant)

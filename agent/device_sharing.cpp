@@ -6,7 +6,7 @@
 #include "other_agents.h"
 #include "server_choice.h"
 #include "sharing.h"
-#include "wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include "../settings/share_settings.h"
 #include "../ui/share_notice.h"
 #include "../ui/tray_icon.h"

@@ -3,7 +3,7 @@
 #include "agent_state.h"
 #include "device_sharing.h"
 #include "server_choice.h"
-#include "wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include "../settings/language.h"
 #include "../ui/tray_icon.h"
 

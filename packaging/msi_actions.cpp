@@ -17,7 +17,6 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,19 +24,21 @@
 #include <string>
 #include <vector>
 #include "product.h"
-#include "agent/device_filter.h"
-#include "agent/wusb/wusb_record.h"
-#include "settings/reg_key.h"
+#include "rules/agent_window.h"
+#include "rules/device_id.h"
+#include "rules/machine_defaults.h"
+#include "rules/reg_key.h"
+#include "rules/run_value.h"
+#include "rules/setting_names.h"
+#include "rules/text_rules.h"
+#include "rules/wusb_record.h"
 
 #define CA_EXPORT extern "C" __declspec(dllexport) UINT __stdcall
 
 namespace {
 
-// Longest device list the agent reads from Setting.ini.
-constexpr int MAX_DEVICES = MAX_DEVICE_TYPES;
 // Separates the parts of WriteSettings' data (a byte no Setting.ini holds).
 constexpr char DATA_SEPARATOR = '\x01';
-constexpr const char* SETTINGS_FILE = "Setting.ini";
 // The properties an administrator passes, and the Setting.ini keys they set.
 struct IniProperty {
     const char* pszProperty;
@@ -45,9 +46,9 @@ struct IniProperty {
     const char* pszKey;
 };
 const IniProperty kIniProperties[] = {
-    {"SERVER", "server", "address"},
-    {"BITRATE", "system", "bitrate"},
-    {"TRANSFERSIZE", "system", "transfersize"},
+    {"SERVER", INI_SERVER_SECTION, INI_ADDRESS_KEY},
+    {"BITRATE", INI_SYSTEM_SECTION, INI_BITRATE_KEY},
+    {"TRANSFERSIZE", INI_SYSTEM_SECTION, INI_TRANSFER_SIZE_KEY},
     {"AUTOCONNECT", PRODUCT_SHARE_SECTION, PRODUCT_AUTOCONNECT_VALUE},
     {"RELEASEAFTER", PRODUCT_SHARE_SECTION, PRODUCT_RELEASE_AFTER_VALUE},
     {"RELEASEONLOCK", PRODUCT_SHARE_SECTION, PRODUCT_RELEASE_ON_LOCK_VALUE},
@@ -162,43 +163,10 @@ std::string EarlierInstallLocation(MSIHANDLE hInstall)
 }
 
 // ---- Properties -----------------------------------------------------------------
-bool IsHex(const char* p, int n)
-{
-    for (int i = 0; i < n; i++)
-        if (!isxdigit((unsigned char)p[i]))
-            return false;
-    return true;
-}
-
-// "VID_hhhh&PID_hhhh", the form Setting.ini's [device] list takes.
-bool IsDeviceId(const std::string& id)
-{
-    return id.size() == 17 && _strnicmp(id.c_str(), "VID_", 4) == 0 && IsHex(id.c_str() + 4, 4) &&
-           _strnicmp(id.c_str() + 8, "&PID_", 5) == 0 && IsHex(id.c_str() + 13, 4);
-}
-
-bool IsWholeNumber(const std::string& text)
-{
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 // Largest number Setting.ini's [system] keys hold: the agent reads them as int.
-constexpr unsigned long long MAX_SETTING_NUMBER = 2147483647ULL;
-
-// A whole number beyond what the agent reads.
-bool IsTooLarge(const std::string& digits)
-{
-    size_t nFirst = digits.find_first_not_of('0');
-    if (nFirst == std::string::npos)
-        return false;
-    const std::string significant = digits.substr(nFirst);
-    return significant.size() > 10 || strtoull(significant.c_str(), nullptr, 10) > MAX_SETTING_NUMBER;
-}
+constexpr long MAX_SETTING_NUMBER = 2147483647L;
+// Agents of one folder ended at most: one per session runs, this session's is the one found.
+constexpr int MAX_AGENT_WINDOWS = 16;
 
 // An address the agent takes for a box of Setting.ini's [server], by the agent's own reading.
 bool IsIpv4(const std::string& text)
@@ -230,22 +198,20 @@ bool ParseDevices(const std::string& devices, std::vector<std::string>* pIds, st
     for (const std::string& id : Split(devices, ';')) {
         if (id.empty())
             continue;   // "a;b;" is a list of two
-        if (!IsDeviceId(id)) {
+        char szWritten[DEVICE_TYPE_TEXT_SIZE];   // Setting.ini's spelling: "VID_3A7C&PID_0105"
+        if (!IsWrittenDeviceType(id.c_str(), szWritten)) {
             *pReason = "DEVICES entry \"" + id + "\" is not VID_hhhh&PID_hhhh (hexadecimal)";
             return false;
         }
-        std::string upper = id;   // Setting.ini's spelling: "VID_3A7C&PID_0105"
-        for (char& c : upper)
-            c = (char)toupper((unsigned char)c);
-        pIds->push_back(upper);
+        pIds->push_back(szWritten);
     }
     if (pIds->empty()) {
         *pReason = "DEVICES names no device";
         return false;
     }
-    if ((int)pIds->size() > MAX_DEVICES) {
+    if ((int)pIds->size() > MAX_DEVICE_TYPES) {
         *pReason = "DEVICES lists " + std::to_string(pIds->size()) + " devices; the agent reads at most " +
-                   std::to_string(MAX_DEVICES);
+                   std::to_string(MAX_DEVICE_TYPES);
         return false;
     }
     return true;
@@ -273,9 +239,10 @@ std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDevic
         return "SERVER \"" + server + "\" is not an IPv4 address a.b.c.d";
     for (const char* pszName : {"BITRATE", "TRANSFERSIZE"}) {
         const std::string value = Property(hInstall, pszName);
-        if (!value.empty() && !IsWholeNumber(value))
+        long nValue = 0;
+        if (!value.empty() && !IsDecimalText(value.c_str()))
             return std::string(pszName) + " \"" + value + "\" is not a whole number";
-        if (!value.empty() && IsTooLarge(value))
+        if (!value.empty() && !ParseBoundedNumber(value.c_str(), 0, MAX_SETTING_NUMBER, &nValue))
             return std::string(pszName) + " \"" + value + "\" is too large (at most " +
                    std::to_string(MAX_SETTING_NUMBER) + ")";
     }
@@ -295,8 +262,8 @@ std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDevic
             return std::string(pszName) + " \"" + value + "\" is neither 1 nor 0";
     }
     const std::string releaseAfter = Property(hInstall, "RELEASEAFTER");
-    if (!releaseAfter.empty() &&
-        (!IsWholeNumber(releaseAfter) || atol(releaseAfter.c_str()) > PRODUCT_RELEASE_AFTER_MAX))
+    long nMinutes = 0;
+    if (!releaseAfter.empty() && !ParseBoundedNumber(releaseAfter.c_str(), 0, PRODUCT_RELEASE_AFTER_MAX, &nMinutes))
         return "RELEASEAFTER \"" + releaseAfter + "\" is not a number of minutes from 0 to " +
                std::to_string(PRODUCT_RELEASE_AFTER_MAX);
     return "";
@@ -364,93 +331,25 @@ bool WriteWholeFile(const std::string& path, const std::string& content)
     return CloseHandle(hFile) && bOk;
 }
 
-// The machine's "lang" (a string) and "startwin" (a DWORD, as text), as an earlier
-// package wrote them; false when absent.
-bool ReadMachineLang(std::string* pValue)
-{
-    RegKey key;
-    char szLang[256] = {};
-    DWORD cb = sizeof(szLang) - 1;
-    if (key.Open(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS ||
-        key.QueryValue(PRODUCT_LANG_VALUE, szLang, &cb) != ERROR_SUCCESS)
-        return false;
-    *pValue = szLang;
-    return true;
-}
-
-bool ReadMachineStartWin(std::string* pValue)
-{
-    RegKey key;
-    DWORD dwValue = 0, cb = sizeof(dwValue);
-    if (key.Open(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS ||
-        key.QueryValue(PRODUCT_STARTWIN_VALUE, &dwValue, &cb) != ERROR_SUCCESS)
-        return false;
-    *pValue = std::to_string(dwValue);
-    return true;
-}
-
-// The user's Run value when it starts the agent of this folder (quoted or not, long or
-// short path), else "".
+// The user's Run value when it starts the agent of this folder, else "".
 std::string RunValueOfFolder(const std::string& folder)
 {
     RegKey key;
     char szValue[MAX_PATH * 2] = {};
     DWORD cb = sizeof(szValue) - 1;
     if (key.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-        key.QueryValue(PRODUCT_RUN_VALUE, szValue, &cb) != ERROR_SUCCESS)
+        key.QueryValue(PRODUCT_RUN_VALUE, szValue, &cb) != ERROR_SUCCESS ||
+        !RunCommandStartsAgentIn(szValue, folder.c_str()))
         return "";
-    char szShort[MAX_PATH] = {};
-    GetShortPathNameA(folder.c_str(), szShort, sizeof(szShort));
-    for (const std::string& dir : {folder, std::string(szShort)}) {
-        if (dir.empty())
-            continue;
-        const std::string exe = dir + PRODUCT_EXE;
-        if (lstrcmpiA(szValue, exe.c_str()) == 0 || lstrcmpiA(szValue, ("\"" + exe + "\"").c_str()) == 0)
-            return szValue;
-    }
-    return "";
+    return szValue;
 }
 
-// ---- Ending the agent -----------------------------------------------------------
-struct AgentSearch {
-    std::string folder;   // long path, with its trailing backslash
-    std::vector<HWND> windows;
-};
-
-// The folder of a process's program, long form, with its trailing backslash.
-std::string ProcessFolder(DWORD dwPid)
+// Entry i of Setting.ini's [device].
+std::string DeviceKey(int i)
 {
-    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
-    if (!hProcess)
-        return "";
-    char szImage[MAX_PATH] = {};
-    DWORD cch = sizeof(szImage);
-    BOOL bOk = QueryFullProcessImageNameA(hProcess, 0, szImage, &cch);
-    CloseHandle(hProcess);
-    if (!bOk)
-        return "";
-    char szLong[MAX_PATH] = {};
-    if (GetLongPathNameA(szImage, szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
-        lstrcpynA(szImage, szLong, sizeof(szImage));
-    char* pSlash = strrchr(szImage, '\\');
-    if (!pSlash)
-        return "";
-    pSlash[1] = '\0';
-    return szImage;
-}
-
-BOOL CALLBACK CollectAgent(HWND hWnd, LPARAM lParam)
-{
-    AgentSearch* pSearch = reinterpret_cast<AgentSearch*>(lParam);
-    char szClass[64] = {};
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (strcmp(szClass, PRODUCT_WINDOW_CLASS) != 0)
-        return TRUE;
-    DWORD dwPid = 0;
-    GetWindowThreadProcessId(hWnd, &dwPid);
-    if (lstrcmpiA(ProcessFolder(dwPid).c_str(), pSearch->folder.c_str()) == 0)
-        pSearch->windows.push_back(hWnd);
-    return TRUE;
+    char szKey[16];
+    snprintf(szKey, sizeof(szKey), INI_DEVICE_KEY_FORMAT, i);
+    return szKey;
 }
 
 // ---- WriteSettings' data --------------------------------------------------------
@@ -538,11 +437,11 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
         return Refuse(hInstall, folderReason + ": nothing was installed.");
     plan.nUiLevel = UiLevel(hInstall);
     plan.bFailLate = Property(hInstall, PRODUCT_MSI_FAIL_LATE_PROPERTY) == "1";
-    plan.bHavePrevious = ReadWholeFile(plan.folder + SETTINGS_FILE, &plan.previous);
+    plan.bHavePrevious = ReadWholeFile(plan.folder + SETTING_INI_FILE, &plan.previous);
     if (plan.bHavePrevious)
-        Log(hInstall, "keeping %s%s, with the properties passed applied", plan.folder.c_str(), SETTINGS_FILE);
+        Log(hInstall, "keeping %s%s, with the properties passed applied", plan.folder.c_str(), SETTING_INI_FILE);
     for (const std::string& id : deviceIds)
-        plan.lines.push_back("device|id|" + id);
+        plan.lines.push_back(std::string(INI_DEVICE_SECTION) + "|id|" + id);
     for (const IniProperty& p : kIniProperties) {
         const std::string value = Property(hInstall, p.pszProperty);
         if (!value.empty())
@@ -553,10 +452,12 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
     // The machine's defaults for each user's first start.
     std::string lang = ShippedLanguage(hInstall, Property(hInstall, "LANGUAGE"));
     std::string startwin = Property(hInstall, "AUTOSTART");
-    if (lang.empty() && !ReadMachineLang(&lang))
-        lang = PRODUCT_DEFAULT_LANG;
-    if (startwin.empty() && !ReadMachineStartWin(&startwin))
-        startwin = "1";
+    char szMachineLang[256];
+    DWORD dwMachineStartWin = 1;
+    if (lang.empty())
+        lang = ReadMachineLang(szMachineLang, sizeof(szMachineLang)) ? szMachineLang : PRODUCT_DEFAULT_LANG;
+    if (startwin.empty())
+        startwin = std::to_string(ReadMachineStartWin(&dwMachineStartWin) ? dwMachineStartWin : 1);
     MsiSetPropertyA(hInstall, "MACHINE_LANG", lang.c_str());
     MsiSetPropertyA(hInstall, "MACHINE_STARTWIN", startwin.c_str());
     Log(hInstall, "machine defaults: %s=%s, %s=%s", PRODUCT_LANG_VALUE, lang.c_str(), PRODUCT_STARTWIN_VALUE,
@@ -571,13 +472,14 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
 // handling (replace at restart) takes care of their files.
 CA_EXPORT EndAgent(MSIHANDLE hInstall)
 {
-    AgentSearch search;
-    search.folder = InstallFolder(hInstall);
+    std::string folder = InstallFolder(hInstall);
     char szLong[MAX_PATH] = {};
-    if (GetLongPathNameA(search.folder.c_str(), szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
-        search.folder = szLong;
-    EnumWindows(CollectAgent, reinterpret_cast<LPARAM>(&search));
-    for (HWND hWnd : search.windows) {
+    if (GetLongPathNameA(folder.c_str(), szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
+        folder = szLong;
+    HWND ahWnds[MAX_AGENT_WINDOWS];
+    const int nWindows = FindAgentWindows(folder.c_str(), ahWnds, MAX_AGENT_WINDOWS);
+    for (int i = 0; i < nWindows; i++) {
+        HWND hWnd = ahWnds[i];
         DWORD dwPid = 0;
         GetWindowThreadProcessId(hWnd, &dwPid);
         HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
@@ -637,7 +539,7 @@ CA_EXPORT WriteSettings(MSIHANDLE hInstall)
     SettingsPlan plan;
     if (!DecodePlan(Property(hInstall, "CustomActionData"), &plan))
         return Refuse(hInstall, "WriteSettings was given no plan", 0);
-    const std::string path = plan.folder + SETTINGS_FILE;
+    const std::string path = plan.folder + SETTING_INI_FILE;
     if (plan.bHavePrevious && !WriteWholeFile(path, plan.previous))
         return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
 
@@ -647,25 +549,25 @@ CA_EXPORT WriteSettings(MSIHANDLE hInstall)
         std::vector<std::string> parts = Split(line, '|');
         if (parts.size() != 3)
             continue;
-        if (parts[0] == "device")
+        if (parts[0] == INI_DEVICE_SECTION)
             deviceIds.push_back(parts[2]);
         else if (!WritePrivateProfileStringA(parts[0].c_str(), parts[1].c_str(), parts[2].c_str(), path.c_str()))
             return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
-        bServerSet = bServerSet || parts[0] == "server";
+        bServerSet = bServerSet || parts[0] == INI_SERVER_SECTION;
     }
     // Absent SERVER: the first server listed, as an empty address says.
     char szAddress[64];
-    GetPrivateProfileStringA("server", "address", "\x01", szAddress, sizeof(szAddress), path.c_str());
+    GetPrivateProfileStringA(INI_SERVER_SECTION, INI_ADDRESS_KEY, "\x01", szAddress, sizeof(szAddress), path.c_str());
     if (!bServerSet && strcmp(szAddress, "\x01") == 0)
-        WritePrivateProfileStringA("server", "address", "", path.c_str());
+        WritePrivateProfileStringA(INI_SERVER_SECTION, INI_ADDRESS_KEY, "", path.c_str());
     if (!deviceIds.empty()) {
-        int nOld = GetPrivateProfileIntA("device", "idnum", 0, path.c_str());
-        WritePrivateProfileStringA("device", "idnum", std::to_string(deviceIds.size()).c_str(), path.c_str());
+        int nOld = GetPrivateProfileIntA(INI_DEVICE_SECTION, INI_DEVICE_COUNT_KEY, 0, path.c_str());
+        WritePrivateProfileStringA(INI_DEVICE_SECTION, INI_DEVICE_COUNT_KEY, std::to_string(deviceIds.size()).c_str(), path.c_str());
         for (size_t i = 0; i < deviceIds.size(); i++)
-            WritePrivateProfileStringA("device", ("id" + std::to_string(i)).c_str(), deviceIds[i].c_str(),
+            WritePrivateProfileStringA(INI_DEVICE_SECTION, DeviceKey((int)i).c_str(), deviceIds[i].c_str(),
                                        path.c_str());
-        for (int i = (int)deviceIds.size(); i < nOld && i < MAX_DEVICES; i++)
-            WritePrivateProfileStringA("device", ("id" + std::to_string(i)).c_str(), nullptr, path.c_str());
+        for (int i = (int)deviceIds.size(); i < nOld && i < MAX_DEVICE_TYPES; i++)
+            WritePrivateProfileStringA(INI_DEVICE_SECTION, DeviceKey((int)i).c_str(), nullptr, path.c_str());
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());   // flush
     Log(hInstall, "wrote %s", path.c_str());

@@ -2,7 +2,10 @@
 #include "settings.h"
 #include "language.h"
 #include "policy.h"
-#include "reg_key.h"
+#include "rules/machine_defaults.h"
+#include "rules/reg_key.h"
+#include "rules/run_value.h"
+#include "rules/setting_names.h"
 #include "../agent/agent_state.h"
 #include "../agent/program_path.h"
 #include <cstdio>
@@ -63,31 +66,19 @@ static void SyncRunEntry(int bStartWithWindows)
     key.Close();
 }
 
-// The machine's defaults for a user's first start, written by the per-machine package
-// under HKEY_LOCAL_MACHINE; 1 when the value is there.
-static int ReadMachineValue(const char* pszName, void* pData, DWORD cbData)
-{
-    RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, AGENT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS)
-        return 0;
-    DWORD cb = cbData;
-    return key.QueryValue(pszName, pData, &cb) == ERROR_SUCCESS;
-}
-
 // The machine's "startwin", else on.
 static int MachineStartWin()
 {
-    int nStartWin = 1;
-    if (!ReadMachineValue(STARTWIN_VALUE, &nStartWin, sizeof(nStartWin)))
-        nStartWin = 1;
-    return nStartWin;
+    DWORD dwStartWin = 1;
+    if (!ReadMachineStartWin(&dwStartWin))
+        dwStartWin = 1;
+    return (int)dwStartWin;
 }
 
 // The machine's "lang", else the built-in code, into a zero-filled buffer.
 static void MachineLangCode(char* pszCode, DWORD cbCode)
 {
-    memset(pszCode, 0, cbCode);
-    if (!ReadMachineValue(LANG_VALUE, pszCode, cbCode - 1) || pszCode[0] == '\0')
+    if (!ReadMachineLang(pszCode, cbCode))
         lstrcpynA(pszCode, DEFAULT_LANG, (int)cbCode);
 }
 
@@ -131,12 +122,13 @@ int ReadStartWinSetting(SettingValue* pValue)
     if (ReadPolicyNumber(STARTWIN_VALUE, pValue))
         return pValue->nValue;
     int nStartWin = 0;
-    DWORD cb = sizeof(nStartWin);
+    DWORD cb = sizeof(nStartWin), dwMachine = 0;
     RegKey user;
     if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
         user.QueryValue(STARTWIN_VALUE, &nStartWin, &cb) == ERROR_SUCCESS) {
         pValue->source = SOURCE_USER;
-    } else if (ReadMachineValue(STARTWIN_VALUE, &nStartWin, sizeof(nStartWin))) {
+    } else if (ReadMachineStartWin(&dwMachine)) {
+        nStartWin = (int)dwMachine;
         pValue->source = SOURCE_MACHINE;
     } else {
         nStartWin = 1;
@@ -158,8 +150,7 @@ int ReadLangSetting(char* pszCode, DWORD cbCode, SettingValue* pValue)
         pszCode[cbCode - 1] = '\0';
         return 1;
     }
-    memset(pszCode, 0, cbCode);
-    if (ReadMachineValue(LANG_VALUE, pszCode, cbCode - 1) && pszCode[0])
+    if (ReadMachineLang(pszCode, cbCode))
         pValue->source = SOURCE_MACHINE;
     else
         lstrcpynA(pszCode, DEFAULT_LANG, (int)cbCode);
@@ -169,7 +160,7 @@ int ReadLangSetting(char* pszCode, DWORD cbCode, SettingValue* pValue)
 int UseSettingIniIn(const char* pszFolder)
 {
     memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
-    int nLen = snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\Setting.ini", pszFolder);
+    int nLen = snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\%s", pszFolder, SETTING_INI_FILE);
     return nLen > 0 && nLen < (int)sizeof(g_szSettingIni);
 }
 
@@ -220,13 +211,10 @@ void ToggleStartWithWindows()
 static int RunCommandFindsProgram(const char* pszCommand)
 {
     char szPath[RUN_COMMAND_SIZE];
-    const char* pszStart = pszCommand[0] == '"' ? pszCommand + 1 : pszCommand;
-    lstrcpynA(szPath, pszStart, sizeof(szPath));
-    char* pQuote = strchr(szPath, '"');
-    if (pszCommand[0] == '"' && pQuote)
-        *pQuote = '\0';
+    if (!RunCommandProgram(pszCommand, szPath, sizeof(szPath)))
+        return 0;
     DWORD dwAttributes = GetFileAttributesA(szPath);
-    return szPath[0] != '\0' && dwAttributes != INVALID_FILE_ATTRIBUTES &&
+    return dwAttributes != INVALID_FILE_ATTRIBUTES &&
            !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

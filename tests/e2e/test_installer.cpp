@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <algorithm>
 #include <set>
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "sim/sim_journal.h"
 #include "support/agent_process.h"

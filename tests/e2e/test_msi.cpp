@@ -6,7 +6,7 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <shlobj.h>
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "support/agent_process.h"
 #include "support/setup_checks.h"

@@ -3,7 +3,7 @@
 // policy fixes, and bad policy values ignored.
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include "support/test_support.h"
 #include "settings/policy.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "settings/share_settings.h"
 #include "agent/connection.h"

@@ -1,7 +1,7 @@
 // RegKey, the program directory, the registry settings and the Run entry, on Wine's registry.
 #include <gtest/gtest.h>
 #include "support/test_support.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include <cstdlib>
 #include <cstring>
