@@ -59,7 +59,7 @@ static int ClaimSingleInstance()
 {
     if (g_hInstanceMutex)
         return 1;
-    HANDLE hMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME);
+    HANDLE hMutex = CreateMutexA(nullptr, FALSE, PRODUCT_INSTANCE_MUTEX);
     // Without the object only the window check guards, as it always did.
     if (!hMutex)
         return 1;

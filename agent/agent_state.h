@@ -19,8 +19,6 @@ constexpr UINT DELAY_IMPORT_MS = 3000;
 constexpr DWORD SHUTDOWN_PAUSE_MS = 3000;            // library stays open this long after the loop
 constexpr DWORD ENDSESSION_DETACH_WAIT_MS = 2000;    // detach wait at logoff, inside Windows' 5 s
 constexpr DWORD ENDING_AGENT_MARGIN_MS = 5000;       // beyond that pause, for the exit sequence (the icon can take 2 s)
-// One agent per user session, whether running or still starting.
-#define INSTANCE_MUTEX_NAME PRODUCT_INSTANCE_MUTEX
 
 // The library's open call: notification message, then two fixed arguments.
 constexpr int WUSB_OPEN_ARG3 = 3000;

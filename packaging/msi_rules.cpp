@@ -157,11 +157,11 @@ std::string CheckProperties(const PropertyReader& property, std::vector<std::str
 }
 
 // Longest folder the agent's paths allow, by the per-user setup's rule: every path the
-// agent builds ("<folder>\lang\ZeroVez_<code>.ini", a code of up to LANG_CODE_SIZE - 1
-// characters) and every installed file must fit PRODUCT_PATH_SIZE with its terminator.
+// agent builds (a language file's, with a code of up to LANG_CODE_SIZE - 1 characters)
+// and every installed file must fit PRODUCT_PATH_SIZE with its terminator.
 static int MaxFolderLength(int nLongestFilePath)
 {
-    const int nLangFilePath = PRODUCT_LANG_CODE_SIZE + 17;   // "\lang\ZeroVez_" + code + ".ini"
+    const int nLangFilePath = PRODUCT_LANG_CODE_SIZE - 1 + PRODUCT_LANG_FILE_EXTRA;
     int nLongest = nLongestFilePath;
     if (nLongest < nLangFilePath)
         nLongest = nLangFilePath;

@@ -126,7 +126,8 @@ int LoadLanguage(const char* pszCode)
 {
     // A path that would not fit counts as a missing file: defaults apply.
     char szLangFile[APP_PATH_SIZE];
-    int nLen = snprintf(szLangFile, sizeof(szLangFile), "%s\\lang\\ZeroVez_%s.ini", g_szAppDir, pszCode);
+    int nLen = snprintf(szLangFile, sizeof(szLangFile), "%s\\lang\\" PRODUCT_LANG_FILE_PREFIX "%s.ini", g_szAppDir,
+                        pszCode);
     const char* pszLangFile = nLen > 0 && nLen < (int)sizeof(szLangFile) ? szLangFile : nullptr;
 
     // The sharing notices' texts have English defaults even without a language list.

@@ -260,10 +260,10 @@ std::string ReadFileText(const std::string& path)
 // ---- Registry --------------------------------------------------------------
 static void ClearAgentRegistry()
 {
-    RegDeleteKeyA(HKEY_CURRENT_USER, AGENT_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY);
     HKEY hRun;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_ALL_ACCESS, &hRun) == ERROR_SUCCESS) {
-        RegDeleteValueA(hRun, RUN_VALUE);
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, KEY_ALL_ACCESS, &hRun) == ERROR_SUCCESS) {
+        RegDeleteValueA(hRun, PRODUCT_RUN_VALUE);
         RegCloseKey(hRun);
     }
 }

@@ -58,11 +58,11 @@ TEST(MsiRules, VersionsCompareAllFourFields)
 
 TEST(MsiRules, FolderLongerThanTheAgentsPathsAllowIsRefused)
 {
-    // "\lang\ZeroVez_" + a code of 9 + ".ini" is the longest path below the folder here.
-    const int nMax = PRODUCT_PATH_SIZE - (PRODUCT_LANG_CODE_SIZE + 17) - 1;
+    // A language file with the longest code is the longest path below the folder here.
+    const int nMax = PRODUCT_PATH_SIZE - (PRODUCT_LANG_CODE_SIZE - 1 + PRODUCT_LANG_FILE_EXTRA) - 1;
     EXPECT_EQ(CheckFolder("C:\\" + std::string(nMax - 3, 'f') + "\\", 0), "");
     EXPECT_NE(CheckFolder("C:\\" + std::string(nMax - 2, 'f') + "\\", 0), "");
-    EXPECT_NE(CheckFolder("C:\\" + std::string(nMax - 9, 'f') + "\\", PRODUCT_LANG_CODE_SIZE + 27), "");
+    EXPECT_NE(CheckFolder("C:\\" + std::string(nMax - 9, 'f') + "\\", PRODUCT_LANG_CODE_SIZE + PRODUCT_LANG_FILE_EXTRA + 9), "");
 }
 
 TEST(MsiRules, PlanSurvivesItsEncodingAndIsWrittenIntoSettingIni)
