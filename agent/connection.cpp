@@ -46,19 +46,39 @@ void SetWish(LONG bWant)
     HoldWishSlot();
 }
 
-int ShowNoDevice(HWND hWnd)
+// How each decided status is shown, the Connect item that goes with it, and whether
+// the device is attached here.
+static const struct {
+    int nStatus;
+    TrayPresentation nLook;
+    int nConnectItem;
+    LONG bConnected;
+} s_shownStatus[] = {
+    {STATUS_NO_DEVICE, TP_NO_DEVICE, CONNECT_ITEM_NO_DEVICE, 0},
+    {STATUS_DISCONNECTED, TP_DISCONNECTED, CONNECT_ITEM_FREE, 0},
+    {STATUS_OCCUPIED, TP_OCCUPIED, CONNECT_ITEM_OCCUPIED, 0},
+    {STATUS_CONNECTED, TP_CONNECTED, CONNECT_ITEM_CONNECTED, 1},
+};
+
+// The one place a decided status becomes what the tray shows, with its flags.
+static void ShowStatus(HWND hWnd, int nStatus, const char* pszHolder)
 {
-    g_bDeviceAccepted = 0;
-    PresentStatus(hWnd, TP_NO_DEVICE, nullptr);
-    g_bNoticeShown = 1;
-    InterlockedExchange(&g_bConnected, 0);
-    return 1;
+    for (const auto& shown : s_shownStatus) {
+        if (shown.nStatus != nStatus)
+            continue;
+        PresentStatus(hWnd, shown.nLook, pszHolder);
+        g_bNoticeShown = 1;
+        InterlockedExchange(&g_bConnected, shown.bConnected);
+        g_nStatus = nStatus;
+        g_nConnectItem = shown.nConnectItem;
+    }
 }
 
-static void ShowNoDeviceTail()
+static void ShowNoDevice(HWND hWnd, int bNeedScan)
 {
-    g_nStatus = STATUS_NO_DEVICE;
-    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
+    g_bDeviceAccepted = 0;
+    ShowStatus(hWnd, STATUS_NO_DEVICE, nullptr);
+    g_bNeedScan = bNeedScan;
     g_bShowIdle = 1;
 }
 
@@ -66,10 +86,7 @@ static void OnDeviceFree(HWND hWnd)
 {
     // After a refused import the poor-signal presentation stays until a test passes.
     if (g_bShowIdle) {
-        PresentStatus(hWnd, TP_DISCONNECTED, nullptr);
-        g_bNoticeShown = 1;
-        g_nStatus = STATUS_DISCONNECTED;
-        g_nConnectItem = CONNECT_ITEM_FREE;
+        ShowStatus(hWnd, STATUS_DISCONNECTED, nullptr);
         g_bPoorSignalNotice = 1;
     }
     InterlockedExchange(&g_bConnected, 0);
@@ -85,19 +102,10 @@ static void OnDeviceInUse(HWND hWnd, const _WUSB_SERVER* pServer)
     Trace("Device hostname = %s\n", szHolder);
     Trace("Computer hostname = %s\n", szComputer);
 
-    if (IsHeldBy(pServer, szComputer)) {
-        PresentStatus(hWnd, TP_CONNECTED, nullptr);
-        g_bNoticeShown = 1;
-        InterlockedExchange(&g_bConnected, 1);
-        g_nStatus = STATUS_CONNECTED;
-        g_nConnectItem = CONNECT_ITEM_CONNECTED;
-    } else {
-        PresentStatus(hWnd, TP_OCCUPIED, szHolder);
-        g_bNoticeShown = 1;
-        InterlockedExchange(&g_bConnected, 0);
-        g_nStatus = STATUS_OCCUPIED;
-        g_nConnectItem = CONNECT_ITEM_OCCUPIED;
-    }
+    if (IsHeldBy(pServer, szComputer))
+        ShowStatus(hWnd, STATUS_CONNECTED, nullptr);
+    else
+        ShowStatus(hWnd, STATUS_OCCUPIED, szHolder);
     g_bNeedScan = 0;
     g_bShowIdle = 1;
     g_bPoorSignalNotice = 1;
@@ -136,16 +144,12 @@ static void RefreshFromServerList(HWND hWnd)
     unsigned int dwServerId = 0;
     // The named box missing from the list is no server at all, until it shows up.
     if (!pServer || !GetServerId(pServer, &dwServerId)) {
-        ShowNoDevice(hWnd);
-        g_bNeedScan = 1;
-        ShowNoDeviceTail();
+        ShowNoDevice(hWnd, 1);
         return;
     }
     Trace("WSB device number = %d", pServer->nDeviceCount);
     if (pServer->nDeviceCount <= 0) {
-        ShowNoDevice(hWnd);
-        g_bNeedScan = 0;
-        ShowNoDeviceTail();
+        ShowNoDevice(hWnd, 0);
         return;
     }
 
@@ -160,9 +164,7 @@ static void RefreshFromServerList(HWND hWnd)
         OnDeviceAccepted(hWnd, pServer, dwServerId);
         return;
     }
-    ShowNoDevice(hWnd);
-    g_bNeedScan = 0;
-    ShowNoDeviceTail();
+    ShowNoDevice(hWnd, 0);
 }
 
 int OnWUSBNotify(HWND hWnd)
