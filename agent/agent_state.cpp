@@ -33,10 +33,8 @@ char** g_ppLangNames;
 char** g_ppLangCodes;
 int g_nCurLang;
 LangText g_text;
-NOTIFYICONDATAA g_nid;
 HINSTANCE g_hInst;
 HWND g_hAboutDlg;
-HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
 CRITICAL_SECTION g_csServer;
 char g_szTrace[TRACE_SIZE];
 int g_bAutoconnect;
@@ -55,7 +53,6 @@ int g_nHolderSeen;
 char g_szHolderSeen[SHARE_NAME_SIZE];
 char g_szWaitedFor[SHARE_NAME_SIZE];
 int g_nShareNotice;
-ULONGLONG g_nShareNoticeAt;
 
 void SetAgentStartValues()
 {
@@ -88,9 +85,7 @@ void SetAgentStartValues()
     g_nCurLang = 0;
     memset(&g_text, 0, sizeof(g_text));
     memset(&g_shareText, 0, sizeof(g_shareText));
-    memset(&g_nid, 0, sizeof(g_nid));
     g_hAboutDlg = nullptr;
-    g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
     memset(g_szTrace, 0, sizeof(g_szTrace));
     g_bAutoconnect = 1;
     g_nReleaseAfterMin = 0;
@@ -108,7 +103,6 @@ void SetAgentStartValues()
     memset(g_szHolderSeen, 0, sizeof(g_szHolderSeen));
     memset(g_szWaitedFor, 0, sizeof(g_szWaitedFor));
     g_nShareNotice = 0;
-    g_nShareNoticeAt = 0;
 }
 
 void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args)

@@ -86,10 +86,8 @@ extern char** g_ppLangNames;
 extern char** g_ppLangCodes;
 extern int g_nCurLang;
 extern LangText g_text;
-extern NOTIFYICONDATAA g_nid;
 extern HINSTANCE g_hInst;
 extern HWND g_hAboutDlg;
-extern HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
 extern CRITICAL_SECTION g_csServer;
 extern char g_szTrace[TRACE_SIZE];
 
@@ -115,7 +113,6 @@ extern int g_nHolderSeen;              // HolderSeen of the last notification
 extern char g_szHolderSeen[SHARE_NAME_SIZE];   // the other computer then
 extern char g_szWaitedFor[SHARE_NAME_SIZE];    // the computer this one waited for ("": none)
 extern int g_nShareNotice;             // the sharing notice showing (ShareNotice); 0: none
-extern ULONGLONG g_nShareNoticeAt;     // tick it was shown
 
 // Every AgentState variable (but the lock and the instance) at its start value; the
 // first act of the agent. The language lists must have been released.

@@ -10,8 +10,7 @@
 #include "rules/wusb_record.h"
 #include "../settings/policy.h"
 #include "../settings/share_settings.h"
-#include "../ui/share_notice.h"
-#include "../ui/tray_icon.h"
+#include "tray_view.h"
 #include <cstdio>
 #include <cstring>
 
@@ -66,7 +65,7 @@ static void ShowStatus(HWND hWnd, int nStatus, const char* pszHolder)
     for (const auto& shown : s_shownStatus) {
         if (shown.nStatus != nStatus)
             continue;
-        PresentStatus(hWnd, shown.nLook, pszHolder);
+        g_trayView.pfnPresentStatus(hWnd, shown.nLook, pszHolder);
         g_bNoticeShown = 1;
         InterlockedExchange(&g_bConnected, shown.bConnected);
         g_nStatus = nStatus;
@@ -218,9 +217,9 @@ static void OnServerCheck(HWND hWnd)
     CheckAway(hWnd);
     // Re-adding the icon is what takes a showing notice away; a sharing notice is
     // left to stand, and the re-creation follows once it has gone.
-    if (g_bNoticeShown && !ShareNoticeShowing()) {
+    if (g_bNoticeShown && !g_trayView.pfnNoticeShowing()) {
         g_bNoticeShown = 0;
-        RecreateTrayIcon();
+        g_trayView.pfnRecreateIcon();
     }
 }
 
@@ -229,7 +228,7 @@ static void RefusePoorSignal(HWND hWnd)
     g_bShowIdle = 0;
     g_nConnectItem = CONNECT_ITEM_POOR_SIGNAL;
     if (g_bPoorSignalNotice) {
-        PresentStatus(hWnd, TP_POOR_SIGNAL, nullptr);
+        g_trayView.pfnPresentStatus(hWnd, TP_POOR_SIGNAL, nullptr);
         g_bPoorSignalNotice = 0;
     }
 }

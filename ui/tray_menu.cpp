@@ -11,6 +11,8 @@
 #include "../res/resource.h"
 #include <cstring>
 
+HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
+
 // Caption of the root's one item; the root itself is never shown.
 static const char MENU_ROOT_TEXT[] = "menu";
 // Command ids are 16 bits wide in WM_COMMAND; languages past that cannot be told apart.

@@ -4,6 +4,7 @@
 #include "agent/main_window.h"
 #include "settings/language.h"
 #include "settings/settings.h"
+#include "ui/tray_icon.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -126,6 +127,7 @@ void ResetAgentState()
 {
     FreeLangLists();
     SetAgentStartValues();
+    ResetScreenState();
     static bool bCsReady = false;   // the lock lives for the whole test process
     if (!bCsReady) {
         InitializeCriticalSection(&g_csServer);

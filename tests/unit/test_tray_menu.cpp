@@ -1,6 +1,7 @@
 // The tray menu's tree for each agent state, its opening and closing, and every command.
 #include <gtest/gtest.h>
 #include "support/test_support.h"
+#include "ui/tray_icon.h"
 #include "ui/tray_menu.h"
 #include "agent/shutdown.h"
 #include "agent/other_agents.h"
