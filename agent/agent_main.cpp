@@ -11,9 +11,7 @@
 #include "../res/resource.h"
 #include "../settings/language.h"
 #include "../settings/settings.h"
-#include "../ui/dialogs.h"
-#include "../ui/tray_icon.h"
-#include "../ui/tray_menu.h"
+#include "tray_view.h"
 #include <cstring>
 
 void RunMessageLoop()
@@ -30,7 +28,7 @@ void RunMessageLoop()
 static int ShowAlreadyRunning()
 {
     HWND hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ALREADY_RUNNING), nullptr,
-                                   AlreadyRunningDlgProc, 0);
+                                   g_trayView.pfnAlreadyRunningDlgProc, 0);
     if (!hDlg)
         return 0;
     SetDlgItemTextA(hDlg, IDC_RUNNING_TEXT, g_text.msg1);
@@ -59,7 +57,7 @@ static int ClaimSingleInstance()
 {
     if (g_hInstanceMutex)
         return 1;
-    HANDLE hMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME);
+    HANDLE hMutex = CreateMutexA(nullptr, FALSE, PRODUCT_INSTANCE_MUTEX);
     // Without the object only the window check guards, as it always did.
     if (!hMutex)
         return 1;
@@ -125,7 +123,7 @@ static void OpenClientLibrary(HWND hWnd)
         PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
         return;
     }
-    AddTrayIcon(hWnd);
+    g_trayView.pfnAddIcon(hWnd);
     g_bNoticeShown = 1;
     WUSBManualScan();
     SetTimer(hWnd, IDT_SERVER_CHECK, SERVER_CHECK_MS, nullptr);
@@ -134,7 +132,7 @@ static void OpenClientLibrary(HWND hWnd)
 
 static void CreateAboutDialog(HWND hWnd)
 {
-    g_hAboutDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), hWnd, AboutDlgProc, 0);
+    g_hAboutDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), hWnd, g_trayView.pfnAboutDlgProc, 0);
     ShowWindow(g_hAboutDlg, SW_HIDE);
 }
 

@@ -5,110 +5,72 @@
 #include <cstdio>
 #include <cstring>
 
-// Defined without values: SetAgentStartValues gives each its start value, in one place.
-volatile LONG g_bWantConnect;
-int g_bNeedScan;
-int g_bShowIdle;
-int g_bStartWithWindows;
-int g_nConnectItem;
-int g_bPoorSignalNotice;
-volatile LONG g_bConnected;
-int g_nServerNum;
-int g_bNoticeShown;
-int g_bImportPending;
-int g_bResumed;
-int g_nStatus;
-int g_bDeviceAccepted;
-int g_bLibraryClosed;
-int g_bRunEntryKept;
-int g_bit_rate;
-char g_szDeviceUrl[DEVICE_URL_SIZE];
-char g_szDeviceMenu[DEVICE_MENU_SIZE];
-_WUSB_SERVER g_servers[MAX_SERVERS];
-ServerChoice g_serverChoice;
-char g_szAppDir[APP_PATH_SIZE];
-char g_szSettingIni[APP_PATH_SIZE];
-int g_nLangCount;
-char** g_ppLangNames;
-char** g_ppLangCodes;
-int g_nCurLang;
-LangText g_text;
-NOTIFYICONDATAA g_nid;
+// Each value with its start value, written once: defined from these lists, and set to
+// them again by SetAgentStartValues (at the agent's start, and by the tests between cases).
+// The user wants the device until Disconnect; a fresh agent attaches a free device.
+#define AGENT_VALUES(X) \
+    X(volatile LONG, g_bWantConnect, 1) \
+    X(int, g_bNeedScan, 1) \
+    X(int, g_bShowIdle, 1) \
+    X(int, g_bStartWithWindows, 1) \
+    X(int, g_nConnectItem, CONNECT_ITEM_NO_DEVICE) \
+    X(int, g_bPoorSignalNotice, 1) \
+    X(volatile LONG, g_bConnected, 0) \
+    X(int, g_nServerNum, 0) \
+    X(int, g_bNoticeShown, 0) \
+    X(int, g_bImportPending, 0) \
+    X(int, g_bResumed, 0) \
+    X(int, g_nStatus, STATUS_NONE) \
+    X(int, g_bDeviceAccepted, 0) \
+    X(int, g_bLibraryClosed, 0) \
+    X(int, g_bRunEntryKept, 0) \
+    X(int, g_bit_rate, 0) \
+    X(int, g_nLangCount, 0) \
+    X(char**, g_ppLangNames, nullptr) \
+    X(char**, g_ppLangCodes, nullptr) \
+    X(int, g_nCurLang, 0) \
+    X(HWND, g_hAboutDlg, nullptr) \
+    X(int, g_bAutoconnect, 1) \
+    X(int, g_nReleaseAfterMin, 0) \
+    X(int, g_bReleaseOnLock, 0) \
+    X(int, g_bShareNotices, 0) \
+    X(int, g_bWishBeforeSuspend, 1) \
+    X(int, g_nReleased, RELEASE_NONE) \
+    X(int, g_bWishBeforeRelease, 0) \
+    X(ULONGLONG, g_nReleasedAt, 0) \
+    X(ULONGLONG, g_nAttachedAt, 0) \
+    X(ULONGLONG, g_nAwayWarnedAt, 0) \
+    X(int, g_bAwayRefused, 0) \
+    X(int, g_bReturnPending, 0) \
+    X(int, g_nHolderSeen, HOLDER_UNKNOWN) \
+    X(int, g_nShareNotice, 0)
+// Buffers and records, all zero at the start.
+#define AGENT_BUFFERS(X) \
+    X(char, g_szDeviceUrl, [DEVICE_URL_SIZE]) \
+    X(char, g_szDeviceMenu, [DEVICE_MENU_SIZE]) \
+    X(_WUSB_SERVER, g_servers, [MAX_SERVERS]) \
+    X(ServerChoice, g_serverChoice, ) \
+    X(char, g_szAppDir, [APP_PATH_SIZE]) \
+    X(char, g_szSettingIni, [APP_PATH_SIZE]) \
+    X(LangText, g_text, ) \
+    X(char, g_szTrace, [TRACE_SIZE]) \
+    X(char, g_szHolderSeen, [SHARE_NAME_SIZE]) \
+    X(char, g_szWaitedFor, [SHARE_NAME_SIZE])
+
+#define DEFINE_VALUE(type, name, start) type name;
+#define DEFINE_BUFFER(type, name, dims) type name dims;
+AGENT_VALUES(DEFINE_VALUE)
+AGENT_BUFFERS(DEFINE_BUFFER)
 HINSTANCE g_hInst;
-HWND g_hAboutDlg;
-HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
 CRITICAL_SECTION g_csServer;
-char g_szTrace[TRACE_SIZE];
-int g_bAutoconnect;
-int g_nReleaseAfterMin;
-int g_bReleaseOnLock;
-int g_bShareNotices;
-int g_bWishBeforeSuspend;
-int g_nReleased;
-int g_bWishBeforeRelease;
-ULONGLONG g_nReleasedAt;
-ULONGLONG g_nAttachedAt;
-ULONGLONG g_nAwayWarnedAt;
-int g_bAwayRefused;
-int g_bReturnPending;
-int g_nHolderSeen;
-char g_szHolderSeen[SHARE_NAME_SIZE];
-char g_szWaitedFor[SHARE_NAME_SIZE];
-int g_nShareNotice;
-ULONGLONG g_nShareNoticeAt;
 
 void SetAgentStartValues()
 {
-    // The user wants the device until Disconnect; a fresh agent attaches a free device.
-    g_bWantConnect = 1;
-    g_bNeedScan = 1;
-    g_bShowIdle = 1;
-    g_bStartWithWindows = 1;
-    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
-    g_bPoorSignalNotice = 1;
-    g_bConnected = 0;
-    g_nServerNum = 0;
-    g_bNoticeShown = 0;
-    g_bImportPending = 0;
-    g_bResumed = 0;
-    g_nStatus = STATUS_NONE;
-    g_bDeviceAccepted = 0;
-    g_bLibraryClosed = 0;
-    g_bRunEntryKept = 0;
-    g_bit_rate = 0;
-    memset(g_szDeviceUrl, 0, sizeof(g_szDeviceUrl));
-    memset(g_szDeviceMenu, 0, sizeof(g_szDeviceMenu));
-    memset(g_servers, 0, sizeof(g_servers));
-    memset(&g_serverChoice, 0, sizeof(g_serverChoice));
-    memset(g_szAppDir, 0, sizeof(g_szAppDir));
-    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
-    g_nLangCount = 0;
-    g_ppLangNames = nullptr;
-    g_ppLangCodes = nullptr;
-    g_nCurLang = 0;
-    memset(&g_text, 0, sizeof(g_text));
+#define START_VALUE(type, name, start) name = start;
+#define START_BUFFER(type, name, dims) memset(&name, 0, sizeof(name));
+    AGENT_VALUES(START_VALUE)
+    AGENT_BUFFERS(START_BUFFER)
     memset(&g_shareText, 0, sizeof(g_shareText));
-    memset(&g_nid, 0, sizeof(g_nid));
-    g_hAboutDlg = nullptr;
-    g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
-    memset(g_szTrace, 0, sizeof(g_szTrace));
-    g_bAutoconnect = 1;
-    g_nReleaseAfterMin = 0;
-    g_bReleaseOnLock = 0;
-    g_bShareNotices = 0;
-    g_bWishBeforeSuspend = 1;
-    g_nReleased = RELEASE_NONE;
-    g_bWishBeforeRelease = 0;
-    g_nReleasedAt = 0;
-    g_nAttachedAt = 0;
-    g_nAwayWarnedAt = 0;
-    g_bAwayRefused = 0;
-    g_bReturnPending = 0;
-    g_nHolderSeen = HOLDER_UNKNOWN;
-    memset(g_szHolderSeen, 0, sizeof(g_szHolderSeen));
-    memset(g_szWaitedFor, 0, sizeof(g_szWaitedFor));
-    g_nShareNotice = 0;
-    g_nShareNoticeAt = 0;
 }
 
 void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args)

@@ -19,8 +19,6 @@ constexpr UINT DELAY_IMPORT_MS = 3000;
 constexpr DWORD SHUTDOWN_PAUSE_MS = 3000;            // library stays open this long after the loop
 constexpr DWORD ENDSESSION_DETACH_WAIT_MS = 2000;    // detach wait at logoff, inside Windows' 5 s
 constexpr DWORD ENDING_AGENT_MARGIN_MS = 5000;       // beyond that pause, for the exit sequence (the icon can take 2 s)
-// One agent per user session, whether running or still starting.
-#define INSTANCE_MUTEX_NAME PRODUCT_INSTANCE_MUTEX
 
 // The library's open call: notification message, then two fixed arguments.
 constexpr int WUSB_OPEN_ARG3 = 3000;
@@ -88,10 +86,8 @@ extern char** g_ppLangNames;
 extern char** g_ppLangCodes;
 extern int g_nCurLang;
 extern LangText g_text;
-extern NOTIFYICONDATAA g_nid;
 extern HINSTANCE g_hInst;
 extern HWND g_hAboutDlg;
-extern HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
 extern CRITICAL_SECTION g_csServer;
 extern char g_szTrace[TRACE_SIZE];
 
@@ -117,7 +113,6 @@ extern int g_nHolderSeen;              // HolderSeen of the last notification
 extern char g_szHolderSeen[SHARE_NAME_SIZE];   // the other computer then
 extern char g_szWaitedFor[SHARE_NAME_SIZE];    // the computer this one waited for ("": none)
 extern int g_nShareNotice;             // the sharing notice showing (ShareNotice); 0: none
-extern ULONGLONG g_nShareNoticeAt;     // tick it was shown
 
 // Every AgentState variable (but the lock and the instance) at its start value; the
 // first act of the agent. The language lists must have been released.

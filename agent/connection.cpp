@@ -6,11 +6,11 @@
 #include "device_sharing.h"
 #include "server_choice.h"
 #include "sharing.h"
-#include "wusb/wusb_record.h"
+#include "rules/setting_names.h"
+#include "rules/wusb_record.h"
 #include "../settings/policy.h"
 #include "../settings/share_settings.h"
-#include "../ui/share_notice.h"
-#include "../ui/tray_icon.h"
+#include "tray_view.h"
 #include <cstdio>
 #include <cstring>
 
@@ -22,10 +22,10 @@ int ReadBitRateThreshold(SettingValue* pSource)
     if (ReadPolicyNumber(PRODUCT_POLICY_BITRATE_VALUE, pInfo))
         return pInfo->nValue;
     char szText[16];
-    GetPrivateProfileStringA("system", "bitrate", "", szText, sizeof(szText), g_szSettingIni);
+    GetPrivateProfileStringA(INI_SYSTEM_SECTION, INI_BITRATE_KEY, "", szText, sizeof(szText), g_szSettingIni);
     if (szText[0])
         pInfo->source = SOURCE_SETTING_INI;
-    return pInfo->nValue = (int)GetPrivateProfileIntA("system", "bitrate", DEFAULT_BIT_RATE, g_szSettingIni);
+    return pInfo->nValue = (int)GetPrivateProfileIntA(INI_SYSTEM_SECTION, INI_BITRATE_KEY, DEFAULT_BIT_RATE, g_szSettingIni);
 }
 
 int BandwidthTestOn(int nBitRate)
@@ -35,7 +35,7 @@ int BandwidthTestOn(int nBitRate)
 
 unsigned int ReadTransferSize()
 {
-    return GetPrivateProfileIntA("system", "transfersize", DEFAULT_TRANSFER_SIZE, g_szSettingIni);
+    return GetPrivateProfileIntA(INI_SYSTEM_SECTION, INI_TRANSFER_SIZE_KEY, DEFAULT_TRANSFER_SIZE, g_szSettingIni);
 }
 
 void SetWish(LONG bWant)
@@ -45,19 +45,39 @@ void SetWish(LONG bWant)
     HoldWishSlot();
 }
 
-int ShowNoDevice(HWND hWnd)
+// How each decided status is shown, the Connect item that goes with it, and whether
+// the device is attached here.
+static const struct {
+    int nStatus;
+    TrayPresentation nLook;
+    int nConnectItem;
+    LONG bConnected;
+} s_shownStatus[] = {
+    {STATUS_NO_DEVICE, TP_NO_DEVICE, CONNECT_ITEM_NO_DEVICE, 0},
+    {STATUS_DISCONNECTED, TP_DISCONNECTED, CONNECT_ITEM_FREE, 0},
+    {STATUS_OCCUPIED, TP_OCCUPIED, CONNECT_ITEM_OCCUPIED, 0},
+    {STATUS_CONNECTED, TP_CONNECTED, CONNECT_ITEM_CONNECTED, 1},
+};
+
+// The one place a decided status becomes what the tray shows, with its flags.
+static void ShowStatus(HWND hWnd, int nStatus, const char* pszHolder)
 {
-    g_bDeviceAccepted = 0;
-    PresentStatus(hWnd, TP_NO_DEVICE, nullptr);
-    g_bNoticeShown = 1;
-    InterlockedExchange(&g_bConnected, 0);
-    return 1;
+    for (const auto& shown : s_shownStatus) {
+        if (shown.nStatus != nStatus)
+            continue;
+        g_trayView.pfnPresentStatus(hWnd, shown.nLook, pszHolder);
+        g_bNoticeShown = 1;
+        InterlockedExchange(&g_bConnected, shown.bConnected);
+        g_nStatus = nStatus;
+        g_nConnectItem = shown.nConnectItem;
+    }
 }
 
-static void ShowNoDeviceTail()
+static void ShowNoDevice(HWND hWnd, int bNeedScan)
 {
-    g_nStatus = STATUS_NO_DEVICE;
-    g_nConnectItem = CONNECT_ITEM_NO_DEVICE;
+    g_bDeviceAccepted = 0;
+    ShowStatus(hWnd, STATUS_NO_DEVICE, nullptr);
+    g_bNeedScan = bNeedScan;
     g_bShowIdle = 1;
 }
 
@@ -65,10 +85,7 @@ static void OnDeviceFree(HWND hWnd)
 {
     // After a refused import the poor-signal presentation stays until a test passes.
     if (g_bShowIdle) {
-        PresentStatus(hWnd, TP_DISCONNECTED, nullptr);
-        g_bNoticeShown = 1;
-        g_nStatus = STATUS_DISCONNECTED;
-        g_nConnectItem = CONNECT_ITEM_FREE;
+        ShowStatus(hWnd, STATUS_DISCONNECTED, nullptr);
         g_bPoorSignalNotice = 1;
     }
     InterlockedExchange(&g_bConnected, 0);
@@ -84,19 +101,10 @@ static void OnDeviceInUse(HWND hWnd, const _WUSB_SERVER* pServer)
     Trace("Device hostname = %s\n", szHolder);
     Trace("Computer hostname = %s\n", szComputer);
 
-    if (IsHeldBy(pServer, szComputer)) {
-        PresentStatus(hWnd, TP_CONNECTED, nullptr);
-        g_bNoticeShown = 1;
-        InterlockedExchange(&g_bConnected, 1);
-        g_nStatus = STATUS_CONNECTED;
-        g_nConnectItem = CONNECT_ITEM_CONNECTED;
-    } else {
-        PresentStatus(hWnd, TP_OCCUPIED, szHolder);
-        g_bNoticeShown = 1;
-        InterlockedExchange(&g_bConnected, 0);
-        g_nStatus = STATUS_OCCUPIED;
-        g_nConnectItem = CONNECT_ITEM_OCCUPIED;
-    }
+    if (IsHeldBy(pServer, szComputer))
+        ShowStatus(hWnd, STATUS_CONNECTED, nullptr);
+    else
+        ShowStatus(hWnd, STATUS_OCCUPIED, szHolder);
     g_bNeedScan = 0;
     g_bShowIdle = 1;
     g_bPoorSignalNotice = 1;
@@ -135,16 +143,12 @@ static void RefreshFromServerList(HWND hWnd)
     unsigned int dwServerId = 0;
     // The named box missing from the list is no server at all, until it shows up.
     if (!pServer || !GetServerId(pServer, &dwServerId)) {
-        ShowNoDevice(hWnd);
-        g_bNeedScan = 1;
-        ShowNoDeviceTail();
+        ShowNoDevice(hWnd, 1);
         return;
     }
     Trace("WSB device number = %d", pServer->nDeviceCount);
     if (pServer->nDeviceCount <= 0) {
-        ShowNoDevice(hWnd);
-        g_bNeedScan = 0;
-        ShowNoDeviceTail();
+        ShowNoDevice(hWnd, 0);
         return;
     }
 
@@ -159,9 +163,7 @@ static void RefreshFromServerList(HWND hWnd)
         OnDeviceAccepted(hWnd, pServer, dwServerId);
         return;
     }
-    ShowNoDevice(hWnd);
-    g_bNeedScan = 0;
-    ShowNoDeviceTail();
+    ShowNoDevice(hWnd, 0);
 }
 
 int OnWUSBNotify(HWND hWnd)
@@ -215,9 +217,9 @@ static void OnServerCheck(HWND hWnd)
     CheckAway(hWnd);
     // Re-adding the icon is what takes a showing notice away; a sharing notice is
     // left to stand, and the re-creation follows once it has gone.
-    if (g_bNoticeShown && !ShareNoticeShowing()) {
+    if (g_bNoticeShown && !g_trayView.pfnNoticeShowing()) {
         g_bNoticeShown = 0;
-        RecreateTrayIcon();
+        g_trayView.pfnRecreateIcon();
     }
 }
 
@@ -226,7 +228,7 @@ static void RefusePoorSignal(HWND hWnd)
     g_bShowIdle = 0;
     g_nConnectItem = CONNECT_ITEM_POOR_SIGNAL;
     if (g_bPoorSignalNotice) {
-        PresentStatus(hWnd, TP_POOR_SIGNAL, nullptr);
+        g_trayView.pfnPresentStatus(hWnd, TP_POOR_SIGNAL, nullptr);
         g_bPoorSignalNotice = 0;
     }
 }

@@ -15,7 +15,6 @@ int WantDevice(HWND hWnd);
 // Sets g_bWantConnect (interlocked) and the slot other sessions' agents see.
 void SetWish(LONG bWant);
 int DisconnectDevice(HWND hWnd);
-int ShowNoDevice(HWND hWnd);
 
 // The bandwidth test of Setting.ini [system], read afresh at each call; a policy's
 // "bitrate" (0 to PRODUCT_POLICY_BITRATE_MAX) wins over the file's.

@@ -3,14 +3,13 @@
 #include "device_filter.h"
 #include "agent_state.h"
 #include "../settings/policy.h"
+#include "rules/setting_names.h"
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 constexpr int FILTER_TRACE_SIZE = 256;
-constexpr size_t VID_PREFIX_LEN = 4;   // "VID_"
-constexpr size_t PID_PREFIX_LEN = 5;   // "&PID_"
 
 static char s_szFilterTrace[FILTER_TRACE_SIZE];
 
@@ -21,24 +20,6 @@ static void FilterTrace(const char* pszFormat, ...)
     va_start(args, pszFormat);
     TraceInto(s_szFilterTrace, sizeof(s_szFilterTrace), pszFormat, args);
     va_end(args);
-}
-
-// "VID_vvvv&PID_pppp": 1 with both numbers, 0 when the value lacks either part
-// (the numbers read so far are still given back, for the trace).
-static int ParseDeviceType(const char* pszValue, long* pnVid, long* pnPid)
-{
-    *pnVid = 0;
-    *pnPid = 0;
-    if (strlen(pszValue) <= VID_PREFIX_LEN)
-        return 0;
-    const char* pszVid = pszValue + VID_PREFIX_LEN;
-    char* pEnd = nullptr;
-    *pnVid = strtol(pszVid, &pEnd, 16);
-    if (pEnd == pszVid || strlen(pEnd) <= PID_PREFIX_LEN)
-        return 0;
-    const char* pszPid = pEnd + PID_PREFIX_LEN;
-    *pnPid = strtol(pszPid, &pEnd, 16);
-    return pEnd != pszPid;
 }
 
 // Widened to 32 bits, so a listed number above 0xFFFF never matches.
@@ -55,8 +36,8 @@ static int MatchesType(const _WUSB_DEVICE* pDevice, const char* pszValue)
 static void ReadIniType(int nIndex, char (&szValue)[DEVICE_TYPE_SIZE])
 {
     char szKey[16];
-    snprintf(szKey, sizeof(szKey), "id%d", nIndex);
-    GetPrivateProfileStringA("device", szKey, "", szValue, sizeof(szValue), g_szSettingIni);
+    snprintf(szKey, sizeof(szKey), INI_DEVICE_KEY_FORMAT, nIndex);
+    GetPrivateProfileStringA(INI_DEVICE_SECTION, szKey, "", szValue, sizeof(szValue), g_szSettingIni);
     szValue[sizeof(szValue) - 1] = '\0';
 }
 
@@ -96,10 +77,10 @@ int ReadDeviceList(char* pszPolicyList, SettingValue* pSource)
         return pInfo->nValue = CountPolicyTypes(pszPolicyList);
     pszPolicyList[0] = '\0';
     char szIdNum[16];
-    GetPrivateProfileStringA("device", "idnum", "", szIdNum, sizeof(szIdNum), g_szSettingIni);
+    GetPrivateProfileStringA(INI_DEVICE_SECTION, INI_DEVICE_COUNT_KEY, "", szIdNum, sizeof(szIdNum), g_szSettingIni);
     if (szIdNum[0])
         pInfo->source = SOURCE_SETTING_INI;
-    return pInfo->nValue = (int)GetPrivateProfileIntA("device", "idnum", 0, g_szSettingIni);
+    return pInfo->nValue = (int)GetPrivateProfileIntA(INI_DEVICE_SECTION, INI_DEVICE_COUNT_KEY, 0, g_szSettingIni);
 }
 
 int ReadDeviceTypeCount()

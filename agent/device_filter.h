@@ -3,13 +3,7 @@
 #pragma once
 #include "wusb/wusb_server.h"
 #include "../settings/setting_source.h"
-#include "product.h"
-
-// The filter runs on the UI thread at every notification: an absurd "idnum"
-// must not keep it reading the INI file for ever, so it looks at no more keys than this.
-constexpr int MAX_DEVICE_TYPES = 1000;
-
-constexpr int DEVICE_TYPE_SIZE = PRODUCT_DEVICE_TYPE_SIZE;   // one "id%d" value, terminator included
+#include "rules/device_id.h"
 
 // 1 when the device is accepted, 0 when rejected (or no record is given).
 int IsSupportedDevice(const _WUSB_DEVICE* pDevice);

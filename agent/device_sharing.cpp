@@ -6,10 +6,9 @@
 #include "other_agents.h"
 #include "server_choice.h"
 #include "sharing.h"
-#include "wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include "../settings/share_settings.h"
-#include "../ui/share_notice.h"
-#include "../ui/tray_icon.h"
+#include "tray_view.h"
 #include <wtsapi32.h>
 #include <cstring>
 
@@ -179,14 +178,14 @@ static void OnAwayStep(HWND hWnd, AwayStep nStep, ULONGLONG nNow)
             return;
         }
         Trace("Share: away warning\n");
-        ShowShareNotice(hWnd, NOTICE_AWAY_WARNING, nullptr);
+        g_trayView.pfnShowNotice(hWnd, NOTICE_AWAY_WARNING, nullptr);
         return;
     case AWAY_CANCEL:
         g_nAwayWarnedAt = 0;
         g_bAwayRefused = 0;
         Trace("Share: away release cancelled by input\n");
         if (g_nShareNotice == NOTICE_AWAY_WARNING)
-            EndShareNotice(hWnd);
+            g_trayView.pfnEndNotice(hWnd);
         return;
     case AWAY_RELEASE:
         if (g_bAwayRefused)
@@ -231,9 +230,9 @@ static void OnAttachedHere(HWND hWnd)
     g_bAwayRefused = 0;
     if (g_bReturnPending) {
         g_bReturnPending = 0;
-        ShowShareNotice(hWnd, NOTICE_BACK_CONNECTED, nullptr);
+        g_trayView.pfnShowNotice(hWnd, NOTICE_BACK_CONNECTED, nullptr);
     } else if (g_bShareNotices && g_szWaitedFor[0]) {
-        ShowShareNotice(hWnd, NOTICE_CONNECTED_AFTER_WAIT, g_szWaitedFor);
+        g_trayView.pfnShowNotice(hWnd, NOTICE_CONNECTED_AFTER_WAIT, g_szWaitedFor);
     }
     g_szWaitedFor[0] = '\0';
 }
@@ -244,7 +243,7 @@ static void OnHeldElsewhere(HWND hWnd, const char* pszHolder)
         lstrcpynA(g_szWaitedFor, pszHolder, sizeof(g_szWaitedFor));
     if (g_bReturnPending) {
         g_bReturnPending = 0;
-        ShowShareNotice(hWnd, NOTICE_BACK_IN_USE, pszHolder);
+        g_trayView.pfnShowNotice(hWnd, NOTICE_BACK_IN_USE, pszHolder);
     }
 }
 
@@ -268,7 +267,7 @@ void NoteDeviceHolder(HWND hWnd, const _WUSB_SERVER* pServer)
     // Free after another computer had it: worth a notice where this computer does not
     // take it on its own (it does where it wants it, and says so once attached).
     if (nSeen == HOLDER_NONE && nBefore == HOLDER_OTHER && g_bShareNotices && !g_bWantConnect)
-        ShowShareNotice(hWnd, NOTICE_FREE, g_szHolderSeen);
+        g_trayView.pfnShowNotice(hWnd, NOTICE_FREE, g_szHolderSeen);
     if (!g_bWantConnect)
         g_szWaitedFor[0] = '\0';
     g_nHolderSeen = nSeen;

@@ -4,10 +4,8 @@
 #include "shutdown.h"
 #include "connection.h"
 #include "device_sharing.h"
-#include "../ui/share_notice.h"
 #include "control.h"
-#include "../ui/tray_icon.h"
-#include "../ui/tray_menu.h"
+#include "tray_view.h"
 #include "../res/resource.h"
 
 ATOM RegisterMainWindowClass(HINSTANCE hInstance, const char* pszClass)
@@ -39,13 +37,13 @@ static LRESULT OnTrayNotify(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_CONTEXTMENU:
-        ShowTrayMenu(hWnd);
+        g_trayView.pfnShowMenu(hWnd);
         return 0;
     // A sharing notice's end or click; the start-up notice's go on as before.
     case NIN_BALLOONHIDE:
     case NIN_BALLOONTIMEOUT:
     case NIN_BALLOONUSERCLICK:
-        if (OnShareNoticeEvent(hWnd, lParam))
+        if (g_trayView.pfnOnNoticeEvent(hWnd, lParam))
             return 0;
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     default:
@@ -56,13 +54,14 @@ static LRESULT OnTrayNotify(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     // Registered messages have no fixed number, so they cannot be a case label.
-    if (g_uTaskbarCreatedMsg != 0 && uMsg == g_uTaskbarCreatedMsg) {
-        OnTaskbarCreated(hWnd);
+    const UINT uTaskbarCreatedMsg = *g_trayView.puTaskbarCreatedMsg;
+    if (uTaskbarCreatedMsg != 0 && uMsg == uTaskbarCreatedMsg) {
+        g_trayView.pfnOnTaskbarCreated(hWnd);
         return 0;
     }
     switch (uMsg) {
     case WM_DESTROY:        return OnDestroy(hWnd);
-    case WM_COMMAND:        OnCommand(hWnd, wParam); return 0;
+    case WM_COMMAND:        g_trayView.pfnOnCommand(hWnd, wParam); return 0;
     case WM_TIMER:          OnTimer(hWnd, wParam); return 0;
     case WM_POWERBROADCAST: OnPowerBroadcast(hWnd, wParam); return 0;
     case WM_WUSB_NOTIFY:    OnWUSBNotify(hWnd); return 0;
@@ -73,9 +72,9 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_ENDSESSION:     OnEndSession(hWnd, wParam, lParam); return 0;
     case WM_WTSSESSION_CHANGE: OnSessionChange(hWnd, wParam); return 0;
     // A change of the display's scaling comes as any of these three.
-    case WM_DISPLAYCHANGE:  OnDisplayChange(hWnd); return 0;
-    case WM_DPICHANGED:     OnDisplayChange(hWnd); return 0;
-    case WM_SETTINGCHANGE:  OnDisplayChange(hWnd); return 0;
+    case WM_DISPLAYCHANGE:  g_trayView.pfnOnDisplayChange(hWnd); return 0;
+    case WM_DPICHANGED:     g_trayView.pfnOnDisplayChange(hWnd); return 0;
+    case WM_SETTINGCHANGE:  g_trayView.pfnOnDisplayChange(hWnd); return 0;
     default:                return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
 }

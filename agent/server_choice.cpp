@@ -1,12 +1,10 @@
 // The box the agent acts on when the library lists several.
 #include "server_choice.h"
 #include "agent_state.h"
-#include "wusb/wusb_record.h"
+#include "rules/setting_names.h"
+#include "rules/wusb_record.h"
 #include "../settings/policy.h"
 #include <cstring>
-
-static const char SECTION_SERVER[] = "server";
-static const char KEY_ADDRESS[] = "address";
 
 // The last bad value traced: each notification re-reads the file, the trace says it once.
 static char s_szBadAddressTraced[SERVER_ADDRESS_TEXT_SIZE];
@@ -24,7 +22,7 @@ void ReadServerChoice(const char* pszSettingIni, ServerChoice* pChoice)
         pChoice->source = policy.source;
         return;
     }
-    GetPrivateProfileStringA(SECTION_SERVER, KEY_ADDRESS, "", pChoice->szAddress, sizeof(pChoice->szAddress),
+    GetPrivateProfileStringA(INI_SERVER_SECTION, INI_ADDRESS_KEY, "", pChoice->szAddress, sizeof(pChoice->szAddress),
                              pszSettingIni);
     if (pChoice->szAddress[0] == '\0')
         return;

@@ -3,9 +3,9 @@
 #include "agent_state.h"
 #include "device_sharing.h"
 #include "server_choice.h"
-#include "wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include "../settings/language.h"
-#include "../ui/tray_icon.h"
+#include "tray_view.h"
 
 // The device belongs to the computer, not to this session: an agent that ends gives
 // it back only when no agent of another session still runs (unless the whole computer
@@ -55,7 +55,7 @@ static int RunExitSequence(HWND hWnd, int bComputerEnds)
     AnnounceEnding();
     KillTimer(hWnd, IDT_SERVER_CHECK);
     int bDetached = ReleaseDeviceForExit(bComputerEnds);
-    RemoveTrayIcon();
+    g_trayView.pfnRemoveIcon();
     FreeLangLists();
     DestroyAgentWindows(hWnd);
     return bDetached;

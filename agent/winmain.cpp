@@ -8,7 +8,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int)
 {
     HardenDllSearch();
     // Active Setup waits for its logon step: it must end at once and start no agent.
-    if (lpCmdLine && lstrcmpiA(lpCmdLine, LOGON_SWITCH) == 0)
+    if (lpCmdLine && lstrcmpiA(lpCmdLine, PRODUCT_LOGON_SWITCH) == 0)
         return PrepareLogonStart();
     return AgentMain(hInstance);
 }

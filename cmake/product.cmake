@@ -3,7 +3,9 @@
 # q5check, the setups and the scripts can never disagree. Change a name here and nowhere else.
 set(PRODUCT_NAME "VELTRIX Q5")
 set(PRODUCT_PUBLISHER "VELTRIX")
-set(PRODUCT_EXE "VELTRIX Q5.exe")
+set(PRODUCT_EXE "${PRODUCT_NAME}.exe")
+# The release files' names: "<stem>-Setup-<version>.exe", "<stem>-<version>-x64.msi", ...
+set(PRODUCT_FILE_STEM "VELTRIX-Q5")
 # Hidden main window's class and title; a start that finds it is a second instance.
 set(PRODUCT_WINDOW_CLASS "Zozizeri DA")
 # Per-user choices under HKEY_CURRENT_USER; the machine's defaults under HKEY_LOCAL_MACHINE.
@@ -26,6 +28,10 @@ set(PRODUCT_SETUP_MUTEX "Local\\VELTRIX Q5 setup")
 # most 9 characters ("<folder>\lang\ZeroVez_<code>.ini").
 set(PRODUCT_PATH_SIZE 260)
 set(PRODUCT_LANG_CODE_SIZE 10)
+# Language files: "<folder>\lang\<prefix><code>.ini"; the characters of such a path
+# besides the folder and the code, worked out here for the setups' folder limit.
+set(PRODUCT_LANG_FILE_PREFIX "ZeroVez_")
+string(LENGTH "\\lang\\${PRODUCT_LANG_FILE_PREFIX}.ini" PRODUCT_LANG_FILE_EXTRA)
 # The stand-in library's journal of calls, written beside it: the product's own file in
 # the program folder, which uninstall removes with the rest.
 set(PRODUCT_SIM_JOURNAL "wusb_journal.log")

@@ -35,10 +35,11 @@ ${StrStr}
 ; Silent choice of Start with Windows.
 !define AUTOSTART_SWITCH "/AUTOSTART="
 
-; The agent builds "<folder>\lang\ZeroVez_<code>.ini" in APP_PATH_SIZE bytes, with codes of up
-; to LANG_CODE_SIZE - 1 characters: "\lang\ZeroVez_" (14) + code + ".ini" (4) after the folder.
-; Every installed file must fit as well.
-!define /math LANG_FILE_PATH ${LANG_CODE_SIZE} + 17
+; The agent builds its language files' paths in APP_PATH_SIZE bytes, with codes of up to
+; LANG_CODE_SIZE - 1 characters and LANG_FILE_EXTRA more after the folder. Every installed
+; file must fit as well.
+!define /math LANG_FILE_PATH ${LANG_CODE_SIZE} + ${LANG_FILE_EXTRA}
+!define /redef /math LANG_FILE_PATH ${LANG_FILE_PATH} - 1
 !if ${LONGEST_FILE_PATH} > ${LANG_FILE_PATH}
     !define LONGEST_PATH ${LONGEST_FILE_PATH}
 !else

@@ -14,10 +14,11 @@ DIST="$1"; OUT="$2"; VERSION="$3"
 PRODUCT_DEFS="$(dirname "$DIST")/generated"
 ART_DIR="$PRODUCT_DEFS/icons"
 . "$PRODUCT_DEFS/product.sh"
+export PRODUCT_NAME   # for sign.sh
 PRODUCT="$PRODUCT_NAME"
 STAGE="$OUT/stage/$PRODUCT"
 GEN="$OUT/nsis"
-SETUP="$OUT/VELTRIX-Q5-Setup-$VERSION.exe"
+SETUP="$OUT/$PRODUCT_FILE_STEM-Setup-$VERSION.exe"
 KEPT=Setting.ini   # an administrator's edits outlive upgrades: installed only when missing
 
 # ---- Stage the program folder ------------------------------------------------

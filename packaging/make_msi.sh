@@ -11,9 +11,10 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 DIST="$1"; OUT="$2"; VERSION="$3"; ACTIONS_DLL="$4"
 PRODUCT_DEFS="$(dirname "$DIST")/generated"
 . "$PRODUCT_DEFS/product.sh"
+export PRODUCT_NAME   # for sign.sh
 STAGE="$OUT/msi-stage/$PRODUCT_NAME"
 GEN="$OUT/msi"
-MSI="$OUT/VELTRIX-Q5-$VERSION-x64.msi"
+MSI="$OUT/$PRODUCT_FILE_STEM-$VERSION-x64.msi"
 
 rm -rf "$GEN" && mkdir -p "$GEN"
 "$HERE/stage.sh" "$DIST" "$STAGE"
@@ -46,7 +47,7 @@ write_components "$STAGE/lang" lang "$GEN/lang_files.wxi"
 { echo '<?xml version="1.0" encoding="utf-8"?>'; echo '<Include>'; cat "$GEN/file_refs.body"; echo '</Include>'; } \
     >"$GEN/file_refs.wxi"
 rm "$GEN/file_refs.body"
-LANGUAGES="$(cd "$STAGE/lang" && ls ZeroVez_*.ini | sed 's/^ZeroVez_//; s/\.ini$//' | paste -sd';')"
+LANGUAGES="$(cd "$STAGE/lang" && ls "$PRODUCT_LANG_FILE_PREFIX"*.ini | sed "s/^$PRODUCT_LANG_FILE_PREFIX//; s/\.ini\$//" | paste -sd';')"
 # The longest installed path below the folder, its leading backslash counted (as the setup counts it).
 LONGEST="$(cd "$STAGE" && find . -type f | awk '{ n = length($0) - 1; if (n > m) m = n } END { print m }')"
 

@@ -17,7 +17,6 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,34 +24,19 @@
 #include <string>
 #include <vector>
 #include "product.h"
-#include "agent/device_filter.h"
-#include "agent/wusb/wusb_record.h"
-#include "settings/reg_key.h"
+#include "msi_rules.h"
+#include "rules/agent_window.h"
+#include "rules/machine_defaults.h"
+#include "rules/reg_key.h"
+#include "rules/run_value.h"
+#include "rules/setting_names.h"
 
 #define CA_EXPORT extern "C" __declspec(dllexport) UINT __stdcall
 
 namespace {
 
-// Longest device list the agent reads from Setting.ini.
-constexpr int MAX_DEVICES = MAX_DEVICE_TYPES;
-// Separates the parts of WriteSettings' data (a byte no Setting.ini holds).
-constexpr char DATA_SEPARATOR = '\x01';
-constexpr const char* SETTINGS_FILE = "Setting.ini";
-// The properties an administrator passes, and the Setting.ini keys they set.
-struct IniProperty {
-    const char* pszProperty;
-    const char* pszSection;
-    const char* pszKey;
-};
-const IniProperty kIniProperties[] = {
-    {"SERVER", "server", "address"},
-    {"BITRATE", "system", "bitrate"},
-    {"TRANSFERSIZE", "system", "transfersize"},
-    {"AUTOCONNECT", PRODUCT_SHARE_SECTION, PRODUCT_AUTOCONNECT_VALUE},
-    {"RELEASEAFTER", PRODUCT_SHARE_SECTION, PRODUCT_RELEASE_AFTER_VALUE},
-    {"RELEASEONLOCK", PRODUCT_SHARE_SECTION, PRODUCT_RELEASE_ON_LOCK_VALUE},
-    {"NOTICES", PRODUCT_SHARE_SECTION, PRODUCT_NOTICES_VALUE},
-};
+// Agents of one folder ended at most: one per session runs, this session's is the one found.
+constexpr int MAX_AGENT_WINDOWS = 16;
 
 std::string Property(MSIHANDLE hInstall, const char* pszName)
 {
@@ -106,20 +90,6 @@ UINT Refuse(MSIHANDLE hInstall, const std::string& reason)
     return Refuse(hInstall, reason, UiLevel(hInstall));
 }
 
-// ---- Versions -------------------------------------------------------------------
-// "a.b.c.d" as four numbers (missing fields 0).
-std::vector<unsigned long> VersionFields(const std::string& version)
-{
-    std::vector<unsigned long> fields(4, 0);
-    const char* p = version.c_str();
-    for (int i = 0; i < 4 && *p; i++) {
-        fields[i] = strtoul(p, const_cast<char**>(&p), 10);
-        if (*p == '.')
-            p++;
-    }
-    return fields;
-}
-
 // The related product (same UpgradeCode) of a higher version, all four fields compared;
 // "" when none. Its version in *pVersion.
 std::string NewerInstalled(MSIHANDLE hInstall, std::string* pVersion)
@@ -161,148 +131,6 @@ std::string EarlierInstallLocation(MSIHANDLE hInstall)
     return "";
 }
 
-// ---- Properties -----------------------------------------------------------------
-bool IsHex(const char* p, int n)
-{
-    for (int i = 0; i < n; i++)
-        if (!isxdigit((unsigned char)p[i]))
-            return false;
-    return true;
-}
-
-// "VID_hhhh&PID_hhhh", the form Setting.ini's [device] list takes.
-bool IsDeviceId(const std::string& id)
-{
-    return id.size() == 17 && _strnicmp(id.c_str(), "VID_", 4) == 0 && IsHex(id.c_str() + 4, 4) &&
-           _strnicmp(id.c_str() + 8, "&PID_", 5) == 0 && IsHex(id.c_str() + 13, 4);
-}
-
-bool IsWholeNumber(const std::string& text)
-{
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
-// Largest number Setting.ini's [system] keys hold: the agent reads them as int.
-constexpr unsigned long long MAX_SETTING_NUMBER = 2147483647ULL;
-
-// A whole number beyond what the agent reads.
-bool IsTooLarge(const std::string& digits)
-{
-    size_t nFirst = digits.find_first_not_of('0');
-    if (nFirst == std::string::npos)
-        return false;
-    const std::string significant = digits.substr(nFirst);
-    return significant.size() > 10 || strtoull(significant.c_str(), nullptr, 10) > MAX_SETTING_NUMBER;
-}
-
-// An address the agent takes for a box of Setting.ini's [server], by the agent's own reading.
-bool IsIpv4(const std::string& text)
-{
-    unsigned char abAddr[4];
-    return ParseServerAddress(text.c_str(), abAddr) != 0;
-}
-
-std::vector<std::string> Split(const std::string& text, char cSeparator)
-{
-    std::vector<std::string> parts;
-    size_t i = 0;
-    while (i <= text.size()) {
-        size_t nEnd = text.find(cSeparator, i);
-        if (nEnd == std::string::npos)
-            nEnd = text.size();
-        std::string part = text.substr(i, nEnd - i);
-        size_t nFirst = part.find_first_not_of(' ');
-        size_t nLast = part.find_last_not_of(' ');
-        parts.push_back(nFirst == std::string::npos ? "" : part.substr(nFirst, nLast - nFirst + 1));
-        i = nEnd + 1;
-    }
-    return parts;
-}
-
-// The device types of DEVICES, or the reason they are refused.
-bool ParseDevices(const std::string& devices, std::vector<std::string>* pIds, std::string* pReason)
-{
-    for (const std::string& id : Split(devices, ';')) {
-        if (id.empty())
-            continue;   // "a;b;" is a list of two
-        if (!IsDeviceId(id)) {
-            *pReason = "DEVICES entry \"" + id + "\" is not VID_hhhh&PID_hhhh (hexadecimal)";
-            return false;
-        }
-        std::string upper = id;   // Setting.ini's spelling: "VID_3A7C&PID_0105"
-        for (char& c : upper)
-            c = (char)toupper((unsigned char)c);
-        pIds->push_back(upper);
-    }
-    if (pIds->empty()) {
-        *pReason = "DEVICES names no device";
-        return false;
-    }
-    if ((int)pIds->size() > MAX_DEVICES) {
-        *pReason = "DEVICES lists " + std::to_string(pIds->size()) + " devices; the agent reads at most " +
-                   std::to_string(MAX_DEVICES);
-        return false;
-    }
-    return true;
-}
-
-// The shipped spelling of a language code given in any case ("FR" is "fr"); "" when
-// none is shipped.
-std::string ShippedLanguage(MSIHANDLE hInstall, const std::string& language)
-{
-    for (const std::string& code : Split(Property(hInstall, "SHIPPED_LANGUAGES"), ';'))
-        if (lstrcmpiA(code.c_str(), language.c_str()) == 0)
-            return code;
-    return "";
-}
-
-// "" when every property passed is well formed, else why not.
-std::string CheckProperties(MSIHANDLE hInstall, std::vector<std::string>* pDeviceIds)
-{
-    std::string reason;
-    const std::string devices = Property(hInstall, "DEVICES");
-    if (!devices.empty() && !ParseDevices(devices, pDeviceIds, &reason))
-        return reason;
-    const std::string server = Property(hInstall, "SERVER");
-    if (!server.empty() && !IsIpv4(server))
-        return "SERVER \"" + server + "\" is not an IPv4 address a.b.c.d";
-    for (const char* pszName : {"BITRATE", "TRANSFERSIZE"}) {
-        const std::string value = Property(hInstall, pszName);
-        if (!value.empty() && !IsWholeNumber(value))
-            return std::string(pszName) + " \"" + value + "\" is not a whole number";
-        if (!value.empty() && IsTooLarge(value))
-            return std::string(pszName) + " \"" + value + "\" is too large (at most " +
-                   std::to_string(MAX_SETTING_NUMBER) + ")";
-    }
-    const std::string language = Property(hInstall, "LANGUAGE");
-    const std::string shipped = Property(hInstall, "SHIPPED_LANGUAGES");
-    if (!language.empty()) {
-        if (ShippedLanguage(hInstall, language).empty())
-            return "LANGUAGE \"" + language + "\" is not one of the shipped languages (" + shipped + ")";
-    }
-    const std::string autostart = Property(hInstall, "AUTOSTART");
-    if (!autostart.empty() && autostart != "0" && autostart != "1")
-        return "AUTOSTART \"" + autostart + "\" is neither 1 nor 0";
-    // The [share] choices, refused here rather than left for the agent to ignore.
-    for (const char* pszName : {"AUTOCONNECT", "RELEASEONLOCK", "NOTICES"}) {
-        const std::string value = Property(hInstall, pszName);
-        if (!value.empty() && value != "0" && value != "1")
-            return std::string(pszName) + " \"" + value + "\" is neither 1 nor 0";
-    }
-    const std::string releaseAfter = Property(hInstall, "RELEASEAFTER");
-    if (!releaseAfter.empty() &&
-        (!IsWholeNumber(releaseAfter) || atol(releaseAfter.c_str()) > PRODUCT_RELEASE_AFTER_MAX))
-        return "RELEASEAFTER \"" + releaseAfter + "\" is not a number of minutes from 0 to " +
-               std::to_string(PRODUCT_RELEASE_AFTER_MAX);
-    return "";
-}
-
-// ---- Files and registry ---------------------------------------------------------
 // The installation folder with its trailing backslash: INSTALLDIR once costed (or given
 // on the command line), else where the package puts it.
 std::string InstallFolder(MSIHANDLE hInstall)
@@ -315,188 +143,17 @@ std::string InstallFolder(MSIHANDLE hInstall)
     return folder;
 }
 
-// Longest folder the agent's paths allow, by the per-user setup's rule: every path the
-// agent builds ("<folder>\lang\ZeroVez_<code>.ini", a code of up to LANG_CODE_SIZE - 1
-// characters) and every installed file must fit PRODUCT_PATH_SIZE with its terminator.
-int MaxFolderLength(MSIHANDLE hInstall)
-{
-    const int nLangFilePath = PRODUCT_LANG_CODE_SIZE + 17;   // "\lang\ZeroVez_" + code + ".ini"
-    int nLongest = atoi(Property(hInstall, "LONGEST_FILE_PATH").c_str());
-    if (nLongest < nLangFilePath)
-        nLongest = nLangFilePath;
-    return PRODUCT_PATH_SIZE - nLongest - 1;
-}
-
-// Why the folder cannot take the agent, or "".
-std::string CheckFolder(MSIHANDLE hInstall, const std::string& folder)
-{
-    const int nLength = (int)folder.size() - 1;   // without the trailing backslash
-    if (nLength <= MaxFolderLength(hInstall))
-        return "";
-    return "the folder \"" + folder.substr(0, nLength) + "\" is " + std::to_string(nLength) +
-           " characters long; the agent's paths allow at most " + std::to_string(MaxFolderLength(hInstall));
-}
-
-bool ReadWholeFile(const std::string& path, std::string* pContent)
-{
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
-    char buf[4096];
-    DWORD nRead = 0;
-    pContent->clear();
-    while (ReadFile(hFile, buf, sizeof(buf), &nRead, nullptr) && nRead > 0)
-        pContent->append(buf, nRead);
-    CloseHandle(hFile);
-    return true;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& content)
-{
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD nWritten = 0;
-    bool bOk = WriteFile(hFile, content.data(), (DWORD)content.size(), &nWritten, nullptr) &&
-               nWritten == content.size();
-    return CloseHandle(hFile) && bOk;
-}
-
-// The machine's "lang" (a string) and "startwin" (a DWORD, as text), as an earlier
-// package wrote them; false when absent.
-bool ReadMachineLang(std::string* pValue)
-{
-    RegKey key;
-    char szLang[256] = {};
-    DWORD cb = sizeof(szLang) - 1;
-    if (key.Open(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS ||
-        key.QueryValue(PRODUCT_LANG_VALUE, szLang, &cb) != ERROR_SUCCESS)
-        return false;
-    *pValue = szLang;
-    return true;
-}
-
-bool ReadMachineStartWin(std::string* pValue)
-{
-    RegKey key;
-    DWORD dwValue = 0, cb = sizeof(dwValue);
-    if (key.Open(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS ||
-        key.QueryValue(PRODUCT_STARTWIN_VALUE, &dwValue, &cb) != ERROR_SUCCESS)
-        return false;
-    *pValue = std::to_string(dwValue);
-    return true;
-}
-
-// The user's Run value when it starts the agent of this folder (quoted or not, long or
-// short path), else "".
+// The user's Run value when it starts the agent of this folder, else "".
 std::string RunValueOfFolder(const std::string& folder)
 {
     RegKey key;
     char szValue[MAX_PATH * 2] = {};
     DWORD cb = sizeof(szValue) - 1;
     if (key.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-        key.QueryValue(PRODUCT_RUN_VALUE, szValue, &cb) != ERROR_SUCCESS)
+        key.QueryValue(PRODUCT_RUN_VALUE, szValue, &cb) != ERROR_SUCCESS ||
+        !RunCommandStartsAgentIn(szValue, folder.c_str()))
         return "";
-    char szShort[MAX_PATH] = {};
-    GetShortPathNameA(folder.c_str(), szShort, sizeof(szShort));
-    for (const std::string& dir : {folder, std::string(szShort)}) {
-        if (dir.empty())
-            continue;
-        const std::string exe = dir + PRODUCT_EXE;
-        if (lstrcmpiA(szValue, exe.c_str()) == 0 || lstrcmpiA(szValue, ("\"" + exe + "\"").c_str()) == 0)
-            return szValue;
-    }
-    return "";
-}
-
-// ---- Ending the agent -----------------------------------------------------------
-struct AgentSearch {
-    std::string folder;   // long path, with its trailing backslash
-    std::vector<HWND> windows;
-};
-
-// The folder of a process's program, long form, with its trailing backslash.
-std::string ProcessFolder(DWORD dwPid)
-{
-    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
-    if (!hProcess)
-        return "";
-    char szImage[MAX_PATH] = {};
-    DWORD cch = sizeof(szImage);
-    BOOL bOk = QueryFullProcessImageNameA(hProcess, 0, szImage, &cch);
-    CloseHandle(hProcess);
-    if (!bOk)
-        return "";
-    char szLong[MAX_PATH] = {};
-    if (GetLongPathNameA(szImage, szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
-        lstrcpynA(szImage, szLong, sizeof(szImage));
-    char* pSlash = strrchr(szImage, '\\');
-    if (!pSlash)
-        return "";
-    pSlash[1] = '\0';
-    return szImage;
-}
-
-BOOL CALLBACK CollectAgent(HWND hWnd, LPARAM lParam)
-{
-    AgentSearch* pSearch = reinterpret_cast<AgentSearch*>(lParam);
-    char szClass[64] = {};
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (strcmp(szClass, PRODUCT_WINDOW_CLASS) != 0)
-        return TRUE;
-    DWORD dwPid = 0;
-    GetWindowThreadProcessId(hWnd, &dwPid);
-    if (lstrcmpiA(ProcessFolder(dwPid).c_str(), pSearch->folder.c_str()) == 0)
-        pSearch->windows.push_back(hWnd);
-    return TRUE;
-}
-
-// ---- WriteSettings' data --------------------------------------------------------
-// folder SEP UILevel SEP fail-late(0/1) SEP previous-exists(0/1) SEP key=value lines
-// SEP previous Setting.ini
-struct SettingsPlan {
-    std::string folder;
-    int nUiLevel = 0;           // deferred actions do not see UILevel
-    bool bFailLate = false;     // the test-only failure of the last action
-    bool bHavePrevious = false;
-    std::string previous;
-    std::vector<std::string> lines;   // "section|key|value", or "device|id|VID_..."
-};
-
-std::string EncodePlan(const SettingsPlan& plan)
-{
-    std::string data = plan.folder + DATA_SEPARATOR + std::to_string(plan.nUiLevel) + DATA_SEPARATOR +
-                       (plan.bFailLate ? "1" : "0") + DATA_SEPARATOR + (plan.bHavePrevious ? "1" : "0") +
-                       DATA_SEPARATOR;
-    for (const std::string& line : plan.lines)
-        data += line + "\n";
-    return data + DATA_SEPARATOR + plan.previous;
-}
-
-bool DecodePlan(const std::string& data, SettingsPlan* pPlan)
-{
-    // The first five separators; the previous Setting.ini after them may hold anything.
-    size_t anAt[5];
-    size_t nFrom = 0;
-    for (size_t& nAt : anAt) {
-        nAt = data.find(DATA_SEPARATOR, nFrom);
-        if (nAt == std::string::npos)
-            return false;
-        nFrom = nAt + 1;
-    }
-    auto field = [&](int i) { return data.substr(anAt[i - 1] + 1, anAt[i] - anAt[i - 1] - 1); };
-    pPlan->folder = data.substr(0, anAt[0]);
-    pPlan->nUiLevel = atoi(field(1).c_str());
-    pPlan->bFailLate = field(2) == "1";
-    pPlan->bHavePrevious = field(3) == "1";
-    const size_t n2 = anAt[3], n3 = anAt[4];
-    for (const std::string& line : Split(data.substr(n2 + 1, n3 - n2 - 1), '\n'))
-        if (!line.empty())
-            pPlan->lines.push_back(line);
-    pPlan->previous = data.substr(n3 + 1);
-    return !pPlan->folder.empty();
+    return szValue;
 }
 
 }  // namespace
@@ -527,36 +184,34 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
     }
 
     std::vector<std::string> deviceIds;
-    const std::string reason = CheckProperties(hInstall, &deviceIds);
+    const PropertyReader property = [hInstall](const char* pszName) { return Property(hInstall, pszName); };
+    const std::string reason = CheckProperties(property, &deviceIds);
     if (!reason.empty())
         return Refuse(hInstall, reason + ": nothing was installed.");
 
     SettingsPlan plan;
     plan.folder = InstallFolder(hInstall);
-    const std::string folderReason = CheckFolder(hInstall, plan.folder);
+    const std::string folderReason =
+        CheckFolder(plan.folder, atoi(Property(hInstall, "LONGEST_FILE_PATH").c_str()));
     if (!folderReason.empty())
         return Refuse(hInstall, folderReason + ": nothing was installed.");
     plan.nUiLevel = UiLevel(hInstall);
     plan.bFailLate = Property(hInstall, PRODUCT_MSI_FAIL_LATE_PROPERTY) == "1";
-    plan.bHavePrevious = ReadWholeFile(plan.folder + SETTINGS_FILE, &plan.previous);
+    plan.bHavePrevious = ReadWholeFile(plan.folder + SETTING_INI_FILE, &plan.previous);
     if (plan.bHavePrevious)
-        Log(hInstall, "keeping %s%s, with the properties passed applied", plan.folder.c_str(), SETTINGS_FILE);
-    for (const std::string& id : deviceIds)
-        plan.lines.push_back("device|id|" + id);
-    for (const IniProperty& p : kIniProperties) {
-        const std::string value = Property(hInstall, p.pszProperty);
-        if (!value.empty())
-            plan.lines.push_back(std::string(p.pszSection) + "|" + p.pszKey + "|" + value);
-    }
+        Log(hInstall, "keeping %s%s, with the properties passed applied", plan.folder.c_str(), SETTING_INI_FILE);
+    AddPlanLines(property, deviceIds, &plan);
     MsiSetPropertyA(hInstall, "WriteSettings", EncodePlan(plan).c_str());
 
     // The machine's defaults for each user's first start.
-    std::string lang = ShippedLanguage(hInstall, Property(hInstall, "LANGUAGE"));
+    std::string lang = ShippedLanguage(Property(hInstall, "SHIPPED_LANGUAGES"), Property(hInstall, "LANGUAGE"));
     std::string startwin = Property(hInstall, "AUTOSTART");
-    if (lang.empty() && !ReadMachineLang(&lang))
-        lang = PRODUCT_DEFAULT_LANG;
-    if (startwin.empty() && !ReadMachineStartWin(&startwin))
-        startwin = "1";
+    char szMachineLang[256];
+    DWORD dwMachineStartWin = 1;
+    if (lang.empty())
+        lang = ReadMachineLang(szMachineLang, sizeof(szMachineLang)) ? szMachineLang : PRODUCT_DEFAULT_LANG;
+    if (startwin.empty())
+        startwin = std::to_string(ReadMachineStartWin(&dwMachineStartWin) ? dwMachineStartWin : 1);
     MsiSetPropertyA(hInstall, "MACHINE_LANG", lang.c_str());
     MsiSetPropertyA(hInstall, "MACHINE_STARTWIN", startwin.c_str());
     Log(hInstall, "machine defaults: %s=%s, %s=%s", PRODUCT_LANG_VALUE, lang.c_str(), PRODUCT_STARTWIN_VALUE,
@@ -571,13 +226,14 @@ CA_EXPORT CheckInstall(MSIHANDLE hInstall)
 // handling (replace at restart) takes care of their files.
 CA_EXPORT EndAgent(MSIHANDLE hInstall)
 {
-    AgentSearch search;
-    search.folder = InstallFolder(hInstall);
+    std::string folder = InstallFolder(hInstall);
     char szLong[MAX_PATH] = {};
-    if (GetLongPathNameA(search.folder.c_str(), szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
-        search.folder = szLong;
-    EnumWindows(CollectAgent, reinterpret_cast<LPARAM>(&search));
-    for (HWND hWnd : search.windows) {
+    if (GetLongPathNameA(folder.c_str(), szLong, sizeof(szLong)) - 1 < sizeof(szLong) - 1)
+        folder = szLong;
+    HWND ahWnds[MAX_AGENT_WINDOWS];
+    const int nWindows = FindAgentWindows(folder.c_str(), ahWnds, MAX_AGENT_WINDOWS);
+    for (int i = 0; i < nWindows; i++) {
+        HWND hWnd = ahWnds[i];
         DWORD dwPid = 0;
         GetWindowThreadProcessId(hWnd, &dwPid);
         HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
@@ -637,37 +293,12 @@ CA_EXPORT WriteSettings(MSIHANDLE hInstall)
     SettingsPlan plan;
     if (!DecodePlan(Property(hInstall, "CustomActionData"), &plan))
         return Refuse(hInstall, "WriteSettings was given no plan", 0);
-    const std::string path = plan.folder + SETTINGS_FILE;
+    const std::string path = plan.folder + SETTING_INI_FILE;
     if (plan.bHavePrevious && !WriteWholeFile(path, plan.previous))
         return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
 
-    std::vector<std::string> deviceIds;
-    bool bServerSet = false;
-    for (const std::string& line : plan.lines) {
-        std::vector<std::string> parts = Split(line, '|');
-        if (parts.size() != 3)
-            continue;
-        if (parts[0] == "device")
-            deviceIds.push_back(parts[2]);
-        else if (!WritePrivateProfileStringA(parts[0].c_str(), parts[1].c_str(), parts[2].c_str(), path.c_str()))
-            return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
-        bServerSet = bServerSet || parts[0] == "server";
-    }
-    // Absent SERVER: the first server listed, as an empty address says.
-    char szAddress[64];
-    GetPrivateProfileStringA("server", "address", "\x01", szAddress, sizeof(szAddress), path.c_str());
-    if (!bServerSet && strcmp(szAddress, "\x01") == 0)
-        WritePrivateProfileStringA("server", "address", "", path.c_str());
-    if (!deviceIds.empty()) {
-        int nOld = GetPrivateProfileIntA("device", "idnum", 0, path.c_str());
-        WritePrivateProfileStringA("device", "idnum", std::to_string(deviceIds.size()).c_str(), path.c_str());
-        for (size_t i = 0; i < deviceIds.size(); i++)
-            WritePrivateProfileStringA("device", ("id" + std::to_string(i)).c_str(), deviceIds[i].c_str(),
-                                       path.c_str());
-        for (int i = (int)deviceIds.size(); i < nOld && i < MAX_DEVICES; i++)
-            WritePrivateProfileStringA("device", ("id" + std::to_string(i)).c_str(), nullptr, path.c_str());
-    }
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());   // flush
+    if (!WritePlanLines(plan, path))
+        return Refuse(hInstall, "could not write " + path, plan.nUiLevel);
     Log(hInstall, "wrote %s", path.c_str());
     if (plan.bFailLate)
         return Refuse(hInstall, std::string("failing the last action, as ") + PRODUCT_MSI_FAIL_LATE_PROPERTY +

@@ -6,7 +6,7 @@
 #include "agent/agent_state.h"
 #include "agent/device_filter.h"
 #include "agent/server_choice.h"
-#include "agent/wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include "settings/share_settings.h"
 #include "check_sources.h"
 

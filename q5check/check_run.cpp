@@ -134,7 +134,7 @@ static void ReadLibraryFile(CheckFacts* pFacts)
 static int IsAgentRunning()
 {
     // The agent holds this for its whole life.
-    HANDLE hMutex = OpenMutexA(SYNCHRONIZE, FALSE, INSTANCE_MUTEX_NAME);
+    HANDLE hMutex = OpenMutexA(SYNCHRONIZE, FALSE, PRODUCT_INSTANCE_MUTEX);
     if (!hMutex)
         return 0;
     CloseHandle(hMutex);

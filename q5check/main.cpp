@@ -3,6 +3,7 @@
 #include "check_report.h"
 #include "check_run.h"
 #include "agent/dll_search.h"
+#include "product.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,7 @@ static const char USAGE[] =
     "  --wait SECONDS  longest wait for the library to find a server, 0 to 60 (default 3)\n"
     "  --bandwidth     also run the bandwidth test the agent would run before attaching\n"
     "  --json          print the result as one JSON object\n"
-    "Checks what the VELTRIX Q5 agent beside it would see and ends with a verdict;\n"
+    "Checks what the " PRODUCT_NAME " agent beside it would see and ends with a verdict;\n"
     "never attaches or detaches the device. Exit codes: see the README.\n";
 
 // A whole decimal number in 0..MAX_WAIT_SECONDS; 0 when the text is anything else.

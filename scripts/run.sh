@@ -19,13 +19,14 @@ GIVEN_PREFIX="${WINEPREFIX:-}"
 # ends the agent with its Exit command and waits for it.
 set -m
 . "$ROOT/scripts/wine_env.sh"
+. "$BUILD_DIR/generated/product.sh"
 
 DESKTOP=agent                 # the Wine virtual desktop the agent runs on
 CTL="$BUILD_DIR/agentctl/agentctl.exe"
 ICON_X=1013; ICON_Y=758       # the first notification-area slot of the 1024x768 desktop
 RUN_DIR="$BUILD_DIR/run"
 PICTURES="$BUILD_DIR/pictures"
-JOURNAL="$RUN_DIR/wusb_journal.log"
+JOURNAL="$RUN_DIR/$PRODUCT_SIM_JOURNAL"
 TRACES="$RUN_DIR/agent_traces.log"
 TOOLTIPS="$RUN_DIR/tooltips.log"
 AGENT_PID=""; HELPER_GROUPS=()   # process groups of the narrator and the tooltip watch
@@ -128,7 +129,7 @@ tail -q -n +1 -F "$JOURNAL" "$TRACES" "$TOOLTIPS" 2>/dev/null | narrate &
 HELPER_GROUPS+=("$(ps -o pgid= -p $! | tr -d ' ')")
 # The virtual desktop gives the agent a taskbar with a notification area; the
 # agent's debugger output (OutputDebugStringA) goes to the traces file.
-WINEDEBUG=+debugstr wine explorer /desktop=$DESKTOP,1024x768 "VELTRIX Q5.exe" >/dev/null 2>"$TRACES" &
+WINEDEBUG=+debugstr wine explorer /desktop=$DESKTOP,1024x768 "$PRODUCT_EXE" >/dev/null 2>"$TRACES" &
 AGENT_PID=$!
 say "agent started"
 wine "$CTL" "$DESKTOP" watch >"$TOOLTIPS" 2>/dev/null &

@@ -26,7 +26,7 @@ SCREEN_W=1024; SCREEN_H=768
 CTL="$BUILD_DIR/agentctl/agentctl.exe"
 ROW_WIDTH=250             # width of one row of the tray-states strip
 RUN_DIR="$BUILD_DIR/shots"
-JOURNAL="$RUN_DIR/wusb_journal.log"
+JOURNAL="$RUN_DIR/$PRODUCT_SIM_JOURNAL"
 SETUP="$(ls "$BUILD_DIR"/installer/*.exe | head -n 1)"
 DPI_KEY='HKCU\Control Panel\Desktop'
 PNG_OUT=(-define png:exclude-chunks=date,time)   # no time stamps: the same picture, the same file
@@ -64,7 +64,7 @@ in_journal() { grep -q "$2" "$1" 2>/dev/null; }
 calls() { grep -c "$1" "$JOURNAL" 2>/dev/null || true; }
 more_calls() { [ "$(calls "$1")" -gt "$2" ]; }
 # A text of a shipped language file, in UTF-8.
-lang_text() { sed -n "s/^$2=//p" "$RUN_DIR/lang/ZeroVez_$1.ini" | tr -d '\r' | iconv -f cp1252 -t utf-8; }
+lang_text() { sed -n "s/^$2=//p" "$RUN_DIR/lang/$PRODUCT_LANG_FILE_PREFIX$1.ini" | tr -d '\r' | iconv -f cp1252 -t utf-8; }
 set_scenario() { sed -i "s/^$1=.*/$1=$2/" "$RUN_DIR/wusb_sim.ini"; }
 set_bitrate() { sed -i "s/^bitrate=[0-9]*/bitrate=$1/" "$RUN_DIR/Setting.ini"; }
 
@@ -290,7 +290,7 @@ setup_pages() {
     wait_for "the finish page" visible Button "$finish"
     crop_window "setup-finish$suffix" '#32770'
     click_button "$finish"   # "Start now" is ticked: the agent starts
-    wait_for "the agent started by setup" in_journal "$INSTALLED/wusb_journal.log" WUSBManualScan
+    wait_for "the agent started by setup" in_journal "$INSTALLED/$PRODUCT_SIM_JOURNAL" WUSBManualScan
 
     run_setup
     wait_for "the upgrade's language page" visible ComboBox

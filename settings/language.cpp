@@ -3,6 +3,7 @@
 #include "../agent/agent_state.h"
 #include "../res/resource.h"
 #include "share_text.h"
+#include "rules/setting_names.h"
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -100,8 +101,8 @@ static void ReadLangLists(const char* pszLangFile, const char* pszCode)
 {
     for (int i = 0; i < g_nLangCount; ++i) {
         char szKey[16];
-        snprintf(szKey, sizeof(szKey), "lang%d", i);
-        GetPrivateProfileStringA("lang", szKey, "", g_ppLangCodes[i], LANG_CODE_SIZE, g_szSettingIni);
+        snprintf(szKey, sizeof(szKey), INI_LANG_KEY_FORMAT, i);
+        GetPrivateProfileStringA(INI_LANG_SECTION, szKey, "", g_ppLangCodes[i], LANG_CODE_SIZE, g_szSettingIni);
         g_ppLangCodes[i][LANG_CODE_SIZE - 1] = '\0';
         snprintf(szKey, sizeof(szKey), "L%d", i + 1);
         ReadLangString(pszLangFile, "Languages", szKey, "", g_ppLangNames[i], LANG_NAME_SIZE);
@@ -125,13 +126,14 @@ int LoadLanguage(const char* pszCode)
 {
     // A path that would not fit counts as a missing file: defaults apply.
     char szLangFile[APP_PATH_SIZE];
-    int nLen = snprintf(szLangFile, sizeof(szLangFile), "%s\\lang\\ZeroVez_%s.ini", g_szAppDir, pszCode);
+    int nLen = snprintf(szLangFile, sizeof(szLangFile), "%s\\lang\\" PRODUCT_LANG_FILE_PREFIX "%s.ini", g_szAppDir,
+                        pszCode);
     const char* pszLangFile = nLen > 0 && nLen < (int)sizeof(szLangFile) ? szLangFile : nullptr;
 
     // The sharing notices' texts have English defaults even without a language list.
     LoadShareTexts(pszLangFile);
     FreeLangLists();
-    int nCount = (int)GetPrivateProfileIntA("lang", "num", 0, g_szSettingIni);
+    int nCount = (int)GetPrivateProfileIntA(INI_LANG_SECTION, INI_LANG_COUNT_KEY, 0, g_szSettingIni);
     if (nCount <= 0)
         return 0;
     if (nCount > MAX_LANGUAGES)

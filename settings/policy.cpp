@@ -1,10 +1,10 @@
 // Policy values, each checked against its rule before it counts.
 #include "policy.h"
-#include "reg_key.h"
+#include "rules/reg_key.h"
 #include "share_settings.h"
 #include "../agent/agent_state.h"
 #include "../agent/device_filter.h"
-#include "../agent/wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include <cstdio>
 #include <cstring>
 

@@ -2,7 +2,10 @@
 #include "settings.h"
 #include "language.h"
 #include "policy.h"
-#include "reg_key.h"
+#include "rules/machine_defaults.h"
+#include "rules/reg_key.h"
+#include "rules/run_value.h"
+#include "rules/setting_names.h"
 #include "../agent/agent_state.h"
 #include "../agent/program_path.h"
 #include <cstdio>
@@ -52,43 +55,31 @@ static void SyncRunEntry(int bStartWithWindows)
     char szCommand[RUN_COMMAND_SIZE];
     int bHaveCommand = FormatRunCommand(szCommand, sizeof(szCommand));
     RegKey key;
-    key.Create(HKEY_CURRENT_USER, RUN_KEY, KEY_ALL_ACCESS);
+    key.Create(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_ALL_ACCESS);
     if (bStartWithWindows == 1) {
         // Without a sound path, better no entry than a wrong one.
         if (bHaveCommand)
-            key.SetString(RUN_VALUE, szCommand);
+            key.SetString(PRODUCT_RUN_VALUE, szCommand);
     } else {
-        key.DeleteValue(RUN_VALUE);
+        key.DeleteValue(PRODUCT_RUN_VALUE);
     }
     key.Close();
-}
-
-// The machine's defaults for a user's first start, written by the per-machine package
-// under HKEY_LOCAL_MACHINE; 1 when the value is there.
-static int ReadMachineValue(const char* pszName, void* pData, DWORD cbData)
-{
-    RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, AGENT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS)
-        return 0;
-    DWORD cb = cbData;
-    return key.QueryValue(pszName, pData, &cb) == ERROR_SUCCESS;
 }
 
 // The machine's "startwin", else on.
 static int MachineStartWin()
 {
-    int nStartWin = 1;
-    if (!ReadMachineValue(STARTWIN_VALUE, &nStartWin, sizeof(nStartWin)))
-        nStartWin = 1;
-    return nStartWin;
+    DWORD dwStartWin = 1;
+    if (!ReadMachineStartWin(&dwStartWin))
+        dwStartWin = 1;
+    return (int)dwStartWin;
 }
 
 // The machine's "lang", else the built-in code, into a zero-filled buffer.
 static void MachineLangCode(char* pszCode, DWORD cbCode)
 {
-    memset(pszCode, 0, cbCode);
-    if (!ReadMachineValue(LANG_VALUE, pszCode, cbCode - 1) || pszCode[0] == '\0')
-        lstrcpynA(pszCode, DEFAULT_LANG, (int)cbCode);
+    if (!ReadMachineLang(pszCode, cbCode))
+        lstrcpynA(pszCode, PRODUCT_DEFAULT_LANG, (int)cbCode);
 }
 
 // "startwin" as a 4-byte integer, stored first from the machine's default when
@@ -97,12 +88,12 @@ static int ReadStartWin(RegKey& key, int* pnStartWin)
 {
     DWORD cb = sizeof(*pnStartWin);
     *pnStartWin = 0;
-    if (key.QueryValue(STARTWIN_VALUE, pnStartWin, &cb) == ERROR_SUCCESS)
+    if (key.QueryValue(PRODUCT_STARTWIN_VALUE, pnStartWin, &cb) == ERROR_SUCCESS)
         return 1;
-    key.SetDword(STARTWIN_VALUE, (DWORD)MachineStartWin());
+    key.SetDword(PRODUCT_STARTWIN_VALUE, (DWORD)MachineStartWin());
     cb = sizeof(*pnStartWin);
     *pnStartWin = 0;
-    return key.QueryValue(STARTWIN_VALUE, pnStartWin, &cb) == ERROR_SUCCESS;
+    return key.QueryValue(PRODUCT_STARTWIN_VALUE, pnStartWin, &cb) == ERROR_SUCCESS;
 }
 
 // "lang" into a zero-filled buffer, stored first from the machine's default when
@@ -111,14 +102,14 @@ static int ReadLangCode(RegKey& key, char* pszCode, DWORD cbCode)
 {
     memset(pszCode, 0, cbCode);
     DWORD cb = cbCode;
-    LONG lStatus = key.QueryValue(LANG_VALUE, pszCode, &cb);
+    LONG lStatus = key.QueryValue(PRODUCT_LANG_VALUE, pszCode, &cb);
     if (lStatus != ERROR_SUCCESS) {
         char szDefault[LANG_CODE_SIZE];
         MachineLangCode(szDefault, sizeof(szDefault));
-        key.SetString(LANG_VALUE, szDefault);
+        key.SetString(PRODUCT_LANG_VALUE, szDefault);
         memset(pszCode, 0, cbCode);
         cb = cbCode;
-        lStatus = key.QueryValue(LANG_VALUE, pszCode, &cb);
+        lStatus = key.QueryValue(PRODUCT_LANG_VALUE, pszCode, &cb);
     }
     // Data that fills the buffer exactly carries no terminator of its own.
     pszCode[cbCode - 1] = '\0';
@@ -128,15 +119,16 @@ static int ReadLangCode(RegKey& key, char* pszCode, DWORD cbCode)
 int ReadStartWinSetting(SettingValue* pValue)
 {
     SetBuiltIn(pValue, 1);
-    if (ReadPolicyNumber(STARTWIN_VALUE, pValue))
+    if (ReadPolicyNumber(PRODUCT_STARTWIN_VALUE, pValue))
         return pValue->nValue;
     int nStartWin = 0;
-    DWORD cb = sizeof(nStartWin);
+    DWORD cb = sizeof(nStartWin), dwMachine = 0;
     RegKey user;
-    if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
-        user.QueryValue(STARTWIN_VALUE, &nStartWin, &cb) == ERROR_SUCCESS) {
+    if (user.Open(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+        user.QueryValue(PRODUCT_STARTWIN_VALUE, &nStartWin, &cb) == ERROR_SUCCESS) {
         pValue->source = SOURCE_USER;
-    } else if (ReadMachineValue(STARTWIN_VALUE, &nStartWin, sizeof(nStartWin))) {
+    } else if (ReadMachineStartWin(&dwMachine)) {
+        nStartWin = (int)dwMachine;
         pValue->source = SOURCE_MACHINE;
     } else {
         nStartWin = 1;
@@ -148,28 +140,27 @@ int ReadLangSetting(char* pszCode, DWORD cbCode, SettingValue* pValue)
 {
     SetBuiltIn(pValue, 0);
     memset(pszCode, 0, cbCode);
-    if (ReadPolicyText(LANG_VALUE, pszCode, (int)cbCode, pValue))
+    if (ReadPolicyText(PRODUCT_LANG_VALUE, pszCode, (int)cbCode, pValue))
         return 1;
     RegKey user;
     DWORD cb = cbCode;
-    if (user.Open(HKEY_CURRENT_USER, AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
-        user.QueryValue(LANG_VALUE, pszCode, &cb) == ERROR_SUCCESS) {
+    if (user.Open(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+        user.QueryValue(PRODUCT_LANG_VALUE, pszCode, &cb) == ERROR_SUCCESS) {
         pValue->source = SOURCE_USER;
         pszCode[cbCode - 1] = '\0';
         return 1;
     }
-    memset(pszCode, 0, cbCode);
-    if (ReadMachineValue(LANG_VALUE, pszCode, cbCode - 1) && pszCode[0])
+    if (ReadMachineLang(pszCode, cbCode))
         pValue->source = SOURCE_MACHINE;
     else
-        lstrcpynA(pszCode, DEFAULT_LANG, (int)cbCode);
+        lstrcpynA(pszCode, PRODUCT_DEFAULT_LANG, (int)cbCode);
     return 1;
 }
 
 int UseSettingIniIn(const char* pszFolder)
 {
     memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
-    int nLen = snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\Setting.ini", pszFolder);
+    int nLen = snprintf(g_szSettingIni, sizeof(g_szSettingIni), "%s\\%s", pszFolder, SETTING_INI_FILE);
     return nLen > 0 && nLen < (int)sizeof(g_szSettingIni);
 }
 
@@ -180,7 +171,7 @@ int LoadSettings()
     UseSettingIniIn(g_szAppDir);
 
     RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+    if (key.Create(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return 0;
     int nStartWin = 0;
     if (!ReadStartWin(key, &nStartWin) || !ReadLangCode(key, szLang, sizeof(szLang))) {
@@ -204,14 +195,14 @@ void ToggleStartWithWindows()
 {
     SettingValue policy;
     SetBuiltIn(&policy, 0);
-    if (ReadPolicyNumber(STARTWIN_VALUE, &policy)) {
+    if (ReadPolicyNumber(PRODUCT_STARTWIN_VALUE, &policy)) {
         Trace("startwin is fixed by %s\n", SettingSourceName(policy.source));
         return;
     }
     g_bStartWithWindows = g_bStartWithWindows == 0 ? 1 : 0;
     RegKey key;
-    key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS);
-    key.SetDword(STARTWIN_VALUE, (DWORD)g_bStartWithWindows);
+    key.Create(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS);
+    key.SetDword(PRODUCT_STARTWIN_VALUE, (DWORD)g_bStartWithWindows);
     key.Close();
     SyncRunEntry(g_bStartWithWindows);
 }
@@ -220,13 +211,10 @@ void ToggleStartWithWindows()
 static int RunCommandFindsProgram(const char* pszCommand)
 {
     char szPath[RUN_COMMAND_SIZE];
-    const char* pszStart = pszCommand[0] == '"' ? pszCommand + 1 : pszCommand;
-    lstrcpynA(szPath, pszStart, sizeof(szPath));
-    char* pQuote = strchr(szPath, '"');
-    if (pszCommand[0] == '"' && pQuote)
-        *pQuote = '\0';
+    if (!RunCommandProgram(pszCommand, szPath, sizeof(szPath)))
+        return 0;
     DWORD dwAttributes = GetFileAttributesA(szPath);
-    return szPath[0] != '\0' && dwAttributes != INVALID_FILE_ATTRIBUTES &&
+    return dwAttributes != INVALID_FILE_ATTRIBUTES &&
            !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -241,9 +229,9 @@ int PrepareLogonStart()
     // the user started last) stays: only a missing or dead one is filled in.
     char szCommand[RUN_COMMAND_SIZE] = {};
     RegKey run;
-    if (run.Open(HKEY_CURRENT_USER, RUN_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS) {
+    if (run.Open(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_QUERY_VALUE) == ERROR_SUCCESS) {
         DWORD cb = sizeof(szCommand) - 1;
-        if (run.QueryValue(RUN_VALUE, szCommand, &cb) == ERROR_SUCCESS && RunCommandFindsProgram(szCommand))
+        if (run.QueryValue(PRODUCT_RUN_VALUE, szCommand, &cb) == ERROR_SUCCESS && RunCommandFindsProgram(szCommand))
             return 0;
     }
     run.Close();
@@ -254,7 +242,7 @@ int PrepareLogonStart()
 void StoreLangCode(const char* pszCode)
 {
     RegKey key;
-    key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS);
-    key.SetString(LANG_VALUE, pszCode);
+    key.Create(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS);
+    key.SetString(PRODUCT_LANG_VALUE, pszCode);
     key.Close();
 }

@@ -4,15 +4,8 @@
 #include "setting_source.h"
 #include <windows.h>
 
-// Registry layout under HKEY_CURRENT_USER; the per-machine package writes the machine's
-// defaults for "startwin" and "lang" under the same key in HKEY_LOCAL_MACHINE.
-#define AGENT_KEY PRODUCT_AGENT_KEY
-#define RUN_KEY PRODUCT_RUN_KEY
-#define RUN_VALUE PRODUCT_RUN_VALUE
-#define STARTWIN_VALUE PRODUCT_STARTWIN_VALUE
-#define LANG_VALUE PRODUCT_LANG_VALUE
-#define DEFAULT_LANG PRODUCT_DEFAULT_LANG
-#define LOGON_SWITCH PRODUCT_LOGON_SWITCH
+// The registry layout (PRODUCT_AGENT_KEY under HKEY_CURRENT_USER, the machine's defaults
+// under the same key in HKEY_LOCAL_MACHINE, PRODUCT_RUN_KEY) is product.h's.
 
 // Fills g_szAppDir from the running executable's path; always 1.
 int InitAppDir();

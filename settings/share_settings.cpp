@@ -2,9 +2,9 @@
 // the user's "autoconnect", Setting.ini, the built-in default.
 #include "share_settings.h"
 #include "policy.h"
-#include "reg_key.h"
+#include "rules/reg_key.h"
+#include "rules/text_rules.h"
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 // A [share] value longer than this is malformed anyway.
@@ -41,24 +41,6 @@ static void SetDefault(SettingValue* pValue, int nDefault)
     pValue->szIgnored[0] = '\0';
 }
 
-// A whole number from nMin to nMax written in decimal and nothing else; 1 when it is one.
-static int ParseBoundedNumber(const char* pszText, int nMin, int nMax, int* pnValue)
-{
-    if (!pszText[0])
-        return 0;
-    for (const char* p = pszText; *p; ++p)
-        if (*p < '0' || *p > '9')
-            return 0;
-    // At most 9 digits cannot overflow an int; more is out of range whatever they say.
-    if (strlen(pszText) > 9)
-        return 0;
-    long nValue = strtol(pszText, nullptr, 10);
-    if (nValue < nMin || nValue > nMax)
-        return 0;
-    *pnValue = (int)nValue;
-    return 1;
-}
-
 // The key's text in [share]; 0 when the key is absent. A cut text is malformed.
 static int ReadShareText(const char* pszIni, const char* pszKey, char* pszText, int cbText)
 {
@@ -78,9 +60,9 @@ static void ReadIniNumber(const char* pszIni, const char* pszKey, int nMin, int 
     char szText[SHARE_VALUE_SIZE];
     if (!ReadShareText(pszIni, pszKey, szText, sizeof(szText)))
         return;
-    int nValue = 0;
+    long nValue = 0;
     if (ParseBoundedNumber(szText, nMin, nMax, &nValue)) {
-        pValue->nValue = nValue;
+        pValue->nValue = (int)nValue;
         pValue->source = SOURCE_SETTING_INI;
     } else {
         NoteIgnored(pValue, pszKey, szText, "Setting.ini");

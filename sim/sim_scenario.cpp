@@ -1,6 +1,7 @@
 // Reads the simulated world from the scenario INI and writes device changes back.
 #include "sim_scenario.h"
-#include "agent/wusb/wusb_record.h"
+#include "rules/text_rules.h"
+#include "rules/wusb_record.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,13 +95,6 @@ static int ReadNumberText(const char* pszSection, const char* pszKey, char* pszO
                           const char* pszFile)
 {
     return ReadText(pszSection, pszKey, "", pszOut, cbOut, pszFile) < cbOut - 1;
-}
-
-static const char* SkipBlanks(const char* p)
-{
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    return p;
 }
 
 static int DigitValue(char c)

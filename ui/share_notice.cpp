@@ -1,10 +1,13 @@
 // Sharing notices on the tray icon. Sent from a copy of g_nid, so the record the
 // presentations and the re-creation use keeps the start-up notice's fields.
 #include "share_notice.h"
+#include "tray_icon.h"
 #include "../agent/agent_state.h"
 #include "../agent/connection.h"
 #include "../settings/share_text.h"
 #include <cstring>
+
+ULONGLONG g_nShareNoticeAt;
 
 constexpr UINT NOTICE_FLAGS = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
 // Shown only if it can be shown now: a stale "free" is worse than none.

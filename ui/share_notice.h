@@ -3,16 +3,11 @@
 // stay until Windows takes them down or the user clicks them.
 #pragma once
 #include <windows.h>
+#include "agent/tray_view.h"
 
-enum ShareNotice {
-    NOTICE_NONE,
-    NOTICE_AWAY_WARNING,       // the device will soon be given back
-    NOTICE_BACK_CONNECTED,     // back after a release, the device is here again
-    NOTICE_BACK_IN_USE,        // back after a release, another computer has it now
-    NOTICE_FREE,               // another computer released it; a click connects
-    NOTICE_CONNECTED_AFTER_WAIT,   // attached here after another computer had it
-};
 
+// Tick the standing sharing notice was shown.
+extern ULONGLONG g_nShareNoticeAt;
 // A notice longer than this without word from Windows counts as gone: the icon's
 // periodic re-creation then goes on (the longest time Windows shows one).
 constexpr ULONGLONG SHARE_NOTICE_MAX_MS = 5 * 60 * 1000;

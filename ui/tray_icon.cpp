@@ -16,6 +16,7 @@ constexpr int SMALL_ICON_SIZE_96DPI = 16;   // the notification area's size befo
 static_assert(TRAY_FLAGS_ADD == 23 && TRAY_FLAGS_UPDATE == 7, "flags the shell expects");
 static_assert(sizeof(g_nid.szTip) == TOOLTIP_SIZE, "tooltip field size");
 
+NOTIFYICONDATAA g_nid;
 UINT g_uTaskbarCreatedMsg = 0;
 
 // Image and words of each TrayPresentation, in enum order.

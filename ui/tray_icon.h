@@ -2,18 +2,15 @@
 // its images at the size the display's scaling asks for.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
+#include "agent/tray_view.h"
 
 constexpr UINT TRAY_ICON_ID = 106;
 constexpr int TOOLTIP_SIZE = 128;
 
-enum TrayPresentation {
-    TP_NO_DEVICE,
-    TP_DISCONNECTED,
-    TP_OCCUPIED,
-    TP_CONNECTED,
-    TP_POOR_SIGNAL,
-};
 
+// The icon's record as last sent to the shell.
+extern NOTIFYICONDATAA g_nid;
 // Registered "TaskbarCreated" message; 0 until AddTrayIcon registers it.
 extern UINT g_uTaskbarCreatedMsg;
 
@@ -31,3 +28,6 @@ int OnTaskbarCreated(HWND hWnd);
 int OnDisplayChange(HWND hWnd);
 // The image of an icon resource as the tray icon shows it (null before the first load).
 HICON TrayImageOf(int nIconId);
+// The icon's record, the menus and the notice's time back to how a process starts with
+// them (ui/tray_view.cpp): for the tests between cases.
+void ResetScreenState();

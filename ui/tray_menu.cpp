@@ -11,6 +11,8 @@
 #include "../res/resource.h"
 #include <cstring>
 
+HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
+
 // Caption of the root's one item; the root itself is never shown.
 static const char MENU_ROOT_TEXT[] = "menu";
 // Command ids are 16 bits wide in WM_COMMAND; languages past that cannot be told apart.
@@ -37,7 +39,7 @@ static void FillLanguageMenu()
     char szPolicyCode[LANG_CODE_SIZE];
     SettingValue policy;
     SetBuiltIn(&policy, 0);
-    int bFixed = ReadPolicyText(LANG_VALUE, szPolicyCode, sizeof(szPolicyCode), &policy);
+    int bFixed = ReadPolicyText(PRODUCT_LANG_VALUE, szPolicyCode, sizeof(szPolicyCode), &policy);
     int nCount = g_nLangCount < MAX_LANG_ITEMS ? g_nLangCount : MAX_LANG_ITEMS;
     for (int i = 0; i < nCount; ++i) {
         const char* pszName = (g_ppLangNames && g_ppLangNames[i]) ? g_ppLangNames[i] : "";
@@ -53,7 +55,7 @@ static void AppendStartWinItem()
 {
     SettingValue policy;
     SetBuiltIn(&policy, 0);
-    int bFixed = ReadPolicyNumber(STARTWIN_VALUE, &policy);
+    int bFixed = ReadPolicyNumber(PRODUCT_STARTWIN_VALUE, &policy);
     int bOn = bFixed ? policy.nValue == 1 : g_bStartWithWindows;
     AppendMenuA(g_hOptionMenu, MF_STRING | (bOn ? MF_CHECKED : MF_UNCHECKED) | (bFixed ? MF_GRAYED : 0), IDM_STARTWIN,
                 g_text.M6);
@@ -134,7 +136,7 @@ void SwitchLanguage(HWND hWnd, UINT nCommandId)
     SettingValue policy;
     SetBuiltIn(&policy, 0);
     char szPolicyCode[LANG_CODE_SIZE];
-    if (ReadPolicyText(LANG_VALUE, szPolicyCode, sizeof(szPolicyCode), &policy)) {
+    if (ReadPolicyText(PRODUCT_LANG_VALUE, szPolicyCode, sizeof(szPolicyCode), &policy)) {
         Trace("lang is fixed by %s\n", SettingSourceName(policy.source));
         return;
     }

@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+// The menu bar and its popups, built once by BuildTrayMenu.
+extern HMENU g_hMenuBar, g_hPopupMenu, g_hDeviceMenu, g_hOptionMenu, g_hLangMenu;
+
 int ShowTrayMenu(HWND hWnd);
 // Stores the language of menu command nCommandId, reloads, re-titles the tray icon.
 void SwitchLanguage(HWND hWnd, UINT nCommandId);

@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <algorithm>
 #include <set>
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "sim/sim_journal.h"
 #include "support/agent_process.h"
@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELTRIX Q5";
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_NAME;
 constexpr const char* kUninstaller = "uninstall.exe";
 constexpr const char* kManifest = "install.lst";   // what the setup installed, one path a line
-constexpr const char* kExeName = "VELTRIX Q5.exe";
+constexpr const char* kExeName = PRODUCT_EXE;
 constexpr DWORD kSetupTimeoutMs = 60000;
 constexpr int kSetupRefused = 2;   // setup's exit code when it stopped before changing anything
 // Longest folder the agent's path buffers take: "<folder>\lang\ZeroVez_<code>.ini" with the
@@ -311,7 +311,7 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
     EXPECT_GE(dwValue, cbTotal / 1024);
 
     std::string lang;
-    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &lang));
+    EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &lang));
     EXPECT_EQ(lang, SetupLanguageCode());
 
     std::string target = ShortcutTarget(ShortcutPath());
@@ -335,13 +335,13 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
     root.Write("VELTRIX Q5\\Setting.ini", settings);
     {
         RegKey key;
-        ASSERT_EQ(key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_SET_VALUE), ERROR_SUCCESS);
-        ASSERT_EQ(key.SetString(LANG_VALUE, "fr"), ERROR_SUCCESS);
-        ASSERT_EQ(key.SetDword(STARTWIN_VALUE, 0), ERROR_SUCCESS);
+        ASSERT_EQ(key.Create(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_SET_VALUE), ERROR_SUCCESS);
+        ASSERT_EQ(key.SetString(PRODUCT_LANG_VALUE, "fr"), ERROR_SUCCESS);
+        ASSERT_EQ(key.SetDword(PRODUCT_STARTWIN_VALUE, 0), ERROR_SUCCESS);
     }
     // A language file setup replaces, watched for the moment it changes.
-    const std::string langFile = folder + "\\lang\\ZeroVez_nl.ini";
-    root.Write("VELTRIX Q5\\lang\\ZeroVez_nl.ini", "marker");
+    const std::string langFile = folder + "\\lang\\" PRODUCT_LANG_FILE_PREFIX "nl.ini";
+    root.Write(PRODUCT_NAME "\\lang\\" PRODUCT_LANG_FILE_PREFIX "nl.ini", "marker");
     FileWatch watch{langFile, "marker"};
     // A file an earlier version installed and this one no longer ships.
     root.Write("VELTRIX Q5\\retired.dll", "old");
@@ -359,13 +359,13 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
     ASSERT_NE(watch.nChanged, 0u);
     EXPECT_LE(agent.ExitTick(), watch.nChanged);
     ExpectDetachedAndClosed();
-    EXPECT_EQ(ReadFileText(langFile), ReadFileText(DistDir() + "\\lang\\ZeroVez_nl.ini"));
+    EXPECT_EQ(ReadFileText(langFile), ReadFileText(DistDir() + "\\lang\\" PRODUCT_LANG_FILE_PREFIX "nl.ini"));
     EXPECT_EQ(ReadFileText(folder + "\\Setting.ini"), settings);
     EXPECT_FALSE(Exists(folder + "\\retired.dll"));
     std::string lang;
     DWORD dwStartWin = 1;
-    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &lang) && lang == "fr") << lang;
-    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin) && dwStartWin == 0);
+    EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &lang) && lang == "fr") << lang;
+    EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin) && dwStartWin == 0);
 
     // Silent setup starts the agent it ended again, from the installed folder.
     HWND hNew = nullptr;
@@ -388,7 +388,7 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     ASSERT_NE(StartAttached(agent), nullptr);
     root.Write("VELTRIX Q5\\my notes.txt", "mine");
     std::string run;
-    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));   // the agent's first start turned autostart on
+    ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));   // the agent's first start turned autostart on
 
     ULONGLONG nMs = 0;
     EXPECT_EQ(RunUninstaller(folder, &nMs), 0);
@@ -401,8 +401,8 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     EXPECT_EQ(left, (std::set<std::string>{"my notes.txt"}));
     EXPECT_FALSE(Exists(ShortcutPath()));
     EXPECT_FALSE(KeyExists(kUninstallKey));
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run));
-    EXPECT_FALSE(KeyExists(AGENT_KEY));
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
+    EXPECT_FALSE(KeyExists(PRODUCT_AGENT_KEY));
 }
 
 // A setup run without a folder upgrades the installation where it is.
@@ -433,14 +433,14 @@ TEST_F(Installer, FolderTheCodePageCannotSpell)
     ASSERT_TRUE(agent.Start(longFolder + "\\" + kExeName));
     ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, kImport) != std::string::npos; }));
     std::string run;
-    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
 
     EXPECT_EQ(RunUninstaller(longFolder), 0);
     EXPECT_TRUE(agent.WaitExit(0));
     ExpectDetachedAndClosed();
     EXPECT_FALSE(Exists(folder + "\\" + kExeName));
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << "the Run value names this installation";
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << "the Run value names this installation";
     Clean();
     RemoveDirectoryW(WidePath(parent).c_str());
 }
@@ -467,14 +467,14 @@ TEST_F(Installer, FolderLimits)
 TEST_F(Installer, UpgradeWithAFileInUseChangesNothing)
 {
     ASSERT_EQ(RunSetup(folder), 0);
-    root.Write("VELTRIX Q5\\lang\\ZeroVez_en.ini", "marker");
+    root.Write(PRODUCT_NAME "\\lang\\" PRODUCT_LANG_FILE_PREFIX "en.ini", "marker");
     // Held as a loaded library holds it: readable, not writable.
     HANDLE hHeld = CreateFileA((folder + "\\wusb.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
     EXPECT_NE(RunSetup(folder), 0);
     CloseHandle(hHeld);
-    EXPECT_EQ(ReadFileText(folder + "\\lang\\ZeroVez_en.ini"), "marker");
+    EXPECT_EQ(ReadFileText(folder + "\\lang\\" PRODUCT_LANG_FILE_PREFIX "en.ini"), "marker");
     EXPECT_TRUE(KeyExists(kUninstallKey));
 }
 
@@ -552,9 +552,9 @@ TEST_F(Installer, SilentAutostartOffLeavesNoRunValue)
     HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
     ASSERT_NE(hWnd, nullptr);
     std::string run;
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << run;
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << run;
     DWORD dwStartWin = 1;
-    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin) && dwStartWin == 0);
+    EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin) && dwStartWin == 0);
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
 }
 

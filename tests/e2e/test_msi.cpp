@@ -6,7 +6,7 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <shlobj.h>
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "support/agent_process.h"
 #include "support/setup_checks.h"
@@ -251,12 +251,12 @@ protected:
 
     RegistrySandbox registry;
     TempDir temp{"msi"};
-    std::string journal = temp.Path() + "\\wusb_journal.log";
+    std::string journal = temp.Path() + "\\" PRODUCT_SIM_JOURNAL;
     std::string logPath = temp.Path() + "\\msiexec.log";
     std::string log;
     std::string folder = InstallFolder();
     std::string settings = folder + "\\Setting.ini";
-    std::string agentKey = AGENT_KEY;
+    std::string agentKey = PRODUCT_AGENT_KEY;
 };
 
 }  // namespace
@@ -293,8 +293,8 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
         EXPECT_EQ(Ini(settings, entry.pszSection, entry.pszKey), entry.pszValue) << entry.pszKey;
 
     std::string value;
-    EXPECT_TRUE(MachineValue(agentKey, LANG_VALUE, &value) && value == "fr") << value;
-    EXPECT_TRUE(MachineValue(agentKey, STARTWIN_VALUE, &value) && value == "1") << value;
+    EXPECT_TRUE(MachineValue(agentKey, PRODUCT_LANG_VALUE, &value) && value == "fr") << value;
+    EXPECT_TRUE(MachineValue(agentKey, PRODUCT_STARTWIN_VALUE, &value) && value == "1") << value;
 
     std::string shortcut = ShortcutPath();
     ASSERT_FALSE(shortcut.empty());
@@ -317,13 +317,13 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
     AgentProcess agent;
     HWND hWnd = StartAttached(agent);
     ASSERT_NE(hWnd, nullptr);
-    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value) && value == "fr") << value;
+    EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &value) && value == "fr") << value;
     DWORD dwStartWin = 0;
-    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin) && dwStartWin == 1);
+    EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin) && dwStartWin == 1);
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     EXPECT_EQ(ReadFileText(journal).find("WUSBImportDevice(503425216,"), std::string::npos)
         << "the first box listed, 192.168.1.30";
-    EXPECT_FALSE(Exists(folder + "\\wusb_journal.log"));
+    EXPECT_FALSE(Exists(folder + "\\" PRODUCT_SIM_JOURNAL));
 }
 
 TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
@@ -332,7 +332,7 @@ TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
     AgentProcess agent;
     ASSERT_NE(StartAttached(agent), nullptr);
     std::string run;
-    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
 
     // The administrator edits Setting.ini after the install.
     const std::string edited = ReadFileText(settings) + "; edited by the administrator\r\n";
@@ -362,8 +362,8 @@ TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
     EXPECT_EQ(code, PackageProperty(NewerByFourthField(), "ProductCode"));
     EXPECT_EQ(ReadFileText(settings), edited);
     std::string value;
-    EXPECT_TRUE(MachineValue(agentKey, LANG_VALUE, &value) && value == "nl") << value;
-    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &value) && value == run) << value;
+    EXPECT_TRUE(MachineValue(agentKey, PRODUCT_LANG_VALUE, &value) && value == "nl") << value;
+    EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value) && value == run) << value;
     EXPECT_TRUE(Exists(folder + "\\" + kExeName));
     // The user has the agent again, the new version's.
     EXPECT_TRUE(AgentRunsAgain(folder + "\\" + kExeName)) << OwnLogLines();
@@ -397,7 +397,7 @@ TEST_F(Msi, UpgradeOfACustomFolderInstallStaysInThatFolder)
     EXPECT_EQ(Ini(custom + "\\Setting.ini", "server", "address"), "192.168.1.10");
     EXPECT_FALSE(Exists(folder)) << "nothing in the default folder";
     EXPECT_TRUE(MachineValue(std::string(kActiveSetupKey) + PRODUCT_ACTIVE_SETUP_ID, "StubPath", &value) &&
-                value == "\"" + custom + "\\" + kExeName + "\" " + LOGON_SWITCH)
+                value == "\"" + custom + "\\" + kExeName + "\" " + PRODUCT_LOGON_SWITCH)
         << value;
     EXPECT_TRUE(AgentRunsAgain(custom + "\\" + kExeName)) << OwnLogLines();
     EXPECT_TRUE(EndRunningAgents());
@@ -410,12 +410,12 @@ TEST_F(Msi, UpgradeOfACustomFolderInstallStaysInThatFolder)
     ASSERT_NE(lstrcmpiA(szShort, custom.c_str()), 0) << "Wine gave the folder no short name";
     const std::string shortRun = "\"" + std::string(szShort) + "\\" + kExeName + "\"";
     HKEY hRun;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
-    RegSetValueExA(hRun, RUN_VALUE, 0, REG_SZ, (const BYTE*)shortRun.c_str(), (DWORD)shortRun.size() + 1);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
+    RegSetValueExA(hRun, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)shortRun.c_str(), (DWORD)shortRun.size() + 1);
     RegCloseKey(hRun);
     EXPECT_EQ(Msiexec("/x " + OnlyProduct()), 0) << OwnLogLines();
     EXPECT_FALSE(Exists(custom));
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &value)) << value;
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value)) << value;
     RemoveDirectoryA("C:\\Fleet Tools");
 }
 
@@ -509,7 +509,7 @@ TEST_F(Msi, UninstallOverTheRunningAgentLeavesNothingOfOurs)
     AgentProcess agent;
     ASSERT_NE(StartAttached(agent), nullptr);
     std::string value;
-    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &value));   // the agent's first start turned autostart on
+    ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value));   // the agent's first start turned autostart on
     // What the stand-in writes beside itself where the folder is writable (an elevated run).
     temp.Write("journal copy", "0 WUSBOpen(32868,3000,0) = 0\r\n");
     ASSERT_TRUE(CopyFileA((temp.Path() + "\\journal copy").c_str(), (folder + "\\" PRODUCT_SIM_JOURNAL).c_str(), FALSE));
@@ -522,7 +522,7 @@ TEST_F(Msi, UninstallOverTheRunningAgentLeavesNothingOfOurs)
     EXPECT_FALSE(MachineKeyExists(kUninstallKey + code));
     EXPECT_FALSE(MachineKeyExists(agentKey));
     EXPECT_FALSE(MachineKeyExists(std::string(kActiveSetupKey) + PRODUCT_ACTIVE_SETUP_ID));
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &value)) << value;
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value)) << value;
     EXPECT_TRUE(InstalledProducts().empty());
 }
 
@@ -553,7 +553,7 @@ TEST_F(Msi, TheLogonStepGivesEachUserAStart)
     const std::string key = std::string(kActiveSetupKey) + PRODUCT_ACTIVE_SETUP_ID;
     std::string stub, version;
     ASSERT_TRUE(MachineValue(key, "StubPath", &stub));
-    EXPECT_EQ(stub, "\"" + folder + "\\" + kExeName + "\" " + LOGON_SWITCH);
+    EXPECT_EQ(stub, "\"" + folder + "\\" + kExeName + "\" " + PRODUCT_LOGON_SWITCH);
     EXPECT_TRUE(MachineValue(key, "Version", &version) && !version.empty());
 
     // A user who never started the agent: the stub ends at once, starts nothing, and
@@ -563,7 +563,7 @@ TEST_F(Msi, TheLogonStepGivesEachUserAStart)
     printf("[ figures ] logon step: %llu ms\n", GetTickCount64() - nStart);
     EXPECT_EQ(FindWindowA(AGENT_CLASS, nullptr), nullptr);
     std::string run;
-    ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
     AgentProcess agent;
     ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));   // what the Run value starts at logon
@@ -572,8 +572,8 @@ TEST_F(Msi, TheLogonStepGivesEachUserAStart)
 
     // The user turns Start with Windows off: a later logon step (a new version) gives none.
     PostMessageA(hWnd, WM_COMMAND, IDM_STARTWIN, 0);
-    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return !RegReadString(RUN_KEY, RUN_VALUE, &run); }));
+    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return !RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run); }));
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     EXPECT_EQ(RunAndWait(stub, kLogonStepTimeoutMs), 0);
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << run;
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << run;
 }

@@ -3,7 +3,7 @@
 // policy fixes, and bad policy values ignored.
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 
 namespace {
@@ -23,9 +23,9 @@ protected:
     void SetUp() override
     {
         RegKey user;
-        ASSERT_EQ(user.Create(HKCU, AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
-        user.SetString(LANG_VALUE, "de");
-        user.SetDword(STARTWIN_VALUE, 1);
+        ASSERT_EQ(user.Create(HKCU, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
+        user.SetString(PRODUCT_LANG_VALUE, "de");
+        user.SetDword(PRODUCT_STARTWIN_VALUE, 1);
     }
     RegistrySandbox m_registry;
     PolicySandbox m_policies;
@@ -53,18 +53,18 @@ TEST_F(Policy, ComputerPolicyWinsOverUserPolicySettingIniAndTheUsersValues)
 
     // Autostart off: no Run value; the user's own choices stay as they were.
     std::string value;
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &value)) << value;
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value)) << value;
     EXPECT_TRUE(agent.HasTrace("win value = 0"));
     PostMessageA(hWnd, WM_COMMAND, IDM_STARTWIN, 0);
     EXPECT_TRUE(agent.WaitTrace("startwin is fixed by computer policy\n", 10000));
     PostMessageA(hWnd, WM_COMMAND, IDM_LANGUAGE_FIRST, 0);
     EXPECT_TRUE(agent.WaitTrace("lang is fixed by computer policy\n", 10000));
     DWORD dwStartWin = 0;
-    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+    EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin));
     EXPECT_EQ(dwStartWin, 1u);
-    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value));
+    EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &value));
     EXPECT_EQ(value, "de");
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &value)) << value;
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value)) << value;
 
     // The computer's language speaks.
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
@@ -109,6 +109,6 @@ TEST_F(Policy, BadPolicyValuesAreTracedAndTheNextSourceApplies)
         EXPECT_TRUE(agent.HasTrace(pszTrace)) << pszTrace;
     EXPECT_EQ(folder.CountCalls("WUSBDoPerformanceTest("), 0);
     std::string run;
-    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
 }

@@ -145,7 +145,7 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     const std::string parent = plain.Path() + "\\\xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2"
                                               "\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
     const std::string dir = parent + "\\VELTRIX Q5";
-    const char* const files[] = {"VELTRIX Q5.exe", "wusb.dll", "Setting.ini", "lang\\ZeroVez_de.ini"};
+    const char* const files[] = {PRODUCT_EXE, "wusb.dll", "Setting.ini", "lang\\" PRODUCT_LANG_FILE_PREFIX "de.ini"};
     auto removeTree = [&] {
         for (const char* pszFile : files)
             DeleteFileW(WidePath(dir + "\\" + pszFile).c_str());
@@ -173,17 +173,17 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     }};
 
     AgentProcess agent, second;
-    HWND hWnd = LaunchAttached(agent, plain, dir + "\\VELTRIX Q5.exe");
+    HWND hWnd = LaunchAttached(agent, plain, dir + "\\" PRODUCT_EXE);
     EXPECT_NE(hWnd, nullptr) << "library opened and the device, accepted by Setting.ini, attached";
     std::string run;
-    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     ASSERT_GT(run.size(), 2u);
     std::string runPath = run.substr(1, run.size() - 2);
     EXPECT_EQ(runPath.find('?'), std::string::npos) << run;
     EXPECT_NE(GetFileAttributesA(runPath.c_str()), INVALID_FILE_ATTRIBUTES) << run;
 
     // A second start there speaks from the folder's language file.
-    ASSERT_TRUE(second.Start(dir + "\\VELTRIX Q5.exe"));
+    ASSERT_TRUE(second.Start(dir + "\\" PRODUCT_EXE));
     HWND hDlg = WaitVisibleDialog(second, E2E_START_TIMEOUT_MS);
     ASSERT_NE(hDlg, nullptr);
     EXPECT_EQ(DlgItemText(hDlg, IDC_RUNNING_TEXT), plain.LangText("Message", "msg1"));

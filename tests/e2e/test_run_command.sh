@@ -6,9 +6,9 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-JOURNAL="$BUILD_DIR/run/wusb_journal.log"
-OUT="$(mktemp)"
 . "$BUILD_DIR/generated/product.sh"
+JOURNAL="$BUILD_DIR/run/$PRODUCT_SIM_JOURNAL"
+OUT="$(mktemp)"
 fail() { echo "FAIL: $*"; exit 1; }
 cleanup() {
     rm -f "$OUT"

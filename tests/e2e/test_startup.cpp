@@ -139,8 +139,8 @@ TEST_F(Startup, ARefusedStartOfAnotherInstallationLeavesTheRunValue)
         HWND hFirst = first.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
         ASSERT_NE(hFirst, nullptr);
         HKEY hRun;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
-        RegSetValueExA(hRun, RUN_VALUE, 0, REG_SZ, (const BYTE*)"stale", 6);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
+        RegSetValueExA(hRun, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)"stale", 6);
         RegCloseKey(hRun);
 
         AgentProcess second;
@@ -148,7 +148,7 @@ TEST_F(Startup, ARefusedStartOfAnotherInstallationLeavesTheRunValue)
         HWND hDlg = WaitVisibleDialog(second, kStartTimeoutMs);
         ASSERT_NE(hDlg, nullptr);
         std::string run;
-        EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+        EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
         EXPECT_EQ(run, c.bOtherFolder ? "stale" : "\"" + folder.ExePath() + "\"");
         PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(second.WaitExit(kExitTimeoutMs));

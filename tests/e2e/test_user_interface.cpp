@@ -30,30 +30,30 @@ TEST_F(UserInterface, FirstStartWritesDefaultsAndQuotedRunEntryAndStartwinZeroRe
         ASSERT_NE(hWnd, nullptr);
         DWORD dwStartWin = 0;
         std::string lang, run;
-        EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+        EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin));
         EXPECT_EQ(dwStartWin, 1u);
-        EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &lang));
-        EXPECT_EQ(lang, DEFAULT_LANG);
-        ASSERT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+        EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &lang));
+        EXPECT_EQ(lang, PRODUCT_DEFAULT_LANG);
+        ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
         EXPECT_EQ(lstrcmpiA(run.c_str(), ("\"" + folder.ExePath() + "\"").c_str()), 0) << run;
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     }
     HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
     DWORD dwOff = 0;
-    RegSetValueExA(hKey, STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)&dwOff, sizeof(dwOff));
+    RegSetValueExA(hKey, PRODUCT_STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)&dwOff, sizeof(dwOff));
     RegCloseKey(hKey);
     {
         AgentProcess agent;
         HWND hWnd = LaunchAgent(agent, folder);
         ASSERT_NE(hWnd, nullptr);
         std::string run;
-        EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run)) << run;
+        EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << run;
         // The menu item turns autostart back on.
         PostMessageA(hWnd, WM_COMMAND, IDM_STARTWIN, 0);
-        EXPECT_TRUE(WaitUntil(5000, [&] { return RegReadString(RUN_KEY, RUN_VALUE, &run); }));
+        EXPECT_TRUE(WaitUntil(5000, [&] { return RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run); }));
         DWORD dwStartWin = 0;
-        EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+        EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin));
         EXPECT_EQ(dwStartWin, 1u);
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     }
@@ -105,7 +105,7 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     // Switch to English (lang1), then About again: the same window, the new labels.
     PostMessageA(hWnd, WM_COMMAND, IDM_LANGUAGE_FIRST + 1, 0);
     std::string lang;
-    ASSERT_TRUE(WaitUntil(5000, [&] { return RegReadString(AGENT_KEY, LANG_VALUE, &lang) && lang == "en"; }));
+    ASSERT_TRUE(WaitUntil(5000, [&] { return RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &lang) && lang == "en"; }));
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
     ASSERT_EQ(WaitVisibleDialog(agent, 10000), hAbout);
     EXPECT_TRUE(WaitUntil(5000, [&] {

@@ -13,7 +13,7 @@ static void CopyInto(const std::string& from, const std::string& to)
 ProgramFolder::ProgramFolder(const char* pszTag) : m_dir(pszTag)
 {
     const std::string dist = DistDir();
-    CopyInto(dist + "\\VELTRIX Q5.exe", ExePath());
+    CopyInto(dist + "\\" PRODUCT_EXE, ExePath());
     CopyInto(dist + "\\q5check.exe", CheckExePath());
     CopyInto(dist + "\\" PRODUCT_CTL_EXE, CtlExePath());
     CopyInto(dist + "\\wusb.dll", Path() + "\\wusb.dll");
@@ -87,7 +87,7 @@ int ProgramFolder::CountCalls(const std::string& prefix) const
 std::string ProgramFolder::LangText(const char* pszSection, const char* pszKey, const char* pszCode) const
 {
     char szText[512] = {};
-    std::string file = Path() + "\\lang\\ZeroVez_" + pszCode + ".ini";
+    std::string file = Path() + "\\lang\\" PRODUCT_LANG_FILE_PREFIX + pszCode + ".ini";
     GetPrivateProfileStringA(pszSection, pszKey, "", szText, sizeof(szText), file.c_str());
     return szText;
 }

@@ -14,7 +14,7 @@ class ProgramFolder {
 public:
     explicit ProgramFolder(const char* pszTag);
     const std::string& Path() const { return m_dir.Path(); }
-    std::string ExePath() const { return Path() + "\\VELTRIX Q5.exe"; }
+    std::string ExePath() const { return Path() + "\\" PRODUCT_EXE; }
     std::string ScenarioPath() const { return Path() + "\\wusb_sim.ini"; }
     std::string JournalPath() const { return Path() + "\\" PRODUCT_SIM_JOURNAL; }
     std::string CheckExePath() const { return Path() + "\\q5check.exe"; }   // the diagnostics command

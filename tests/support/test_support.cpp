@@ -4,6 +4,7 @@
 #include "agent/main_window.h"
 #include "settings/language.h"
 #include "settings/settings.h"
+#include "ui/tray_icon.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -126,6 +127,7 @@ void ResetAgentState()
 {
     FreeLangLists();
     SetAgentStartValues();
+    ResetScreenState();
     static bool bCsReady = false;   // the lock lives for the whole test process
     if (!bCsReady) {
         InitializeCriticalSection(&g_csServer);
@@ -260,10 +262,10 @@ std::string ReadFileText(const std::string& path)
 // ---- Registry --------------------------------------------------------------
 static void ClearAgentRegistry()
 {
-    RegDeleteKeyA(HKEY_CURRENT_USER, AGENT_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY);
     HKEY hRun;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_ALL_ACCESS, &hRun) == ERROR_SUCCESS) {
-        RegDeleteValueA(hRun, RUN_VALUE);
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, KEY_ALL_ACCESS, &hRun) == ERROR_SUCCESS) {
+        RegDeleteValueA(hRun, PRODUCT_RUN_VALUE);
         RegCloseKey(hRun);
     }
 }

@@ -2,6 +2,7 @@
 // steps, the failure path and the second start.
 #include <gtest/gtest.h>
 #include "support/test_support.h"
+#include "ui/tray_icon.h"
 #include "agent/agent_main.h"
 #include "agent/main_window.h"
 #include "res/resource.h"

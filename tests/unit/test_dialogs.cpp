@@ -48,35 +48,6 @@ protected:
 
 // ---- Templates ---------------------------------------------------------------------
 
-struct ControlCase {
-    int nId;
-    const char* pszText;
-    RECT rcUnits;   // x, y, width, height in dialog units, as the template gives them
-    bool bVisible;
-};
-
-static void ExpectControls(HWND hDlg, const ControlCase* pCases, size_t nCases)
-{
-    for (size_t i = 0; i < nCases; ++i) {
-        const ControlCase& c = pCases[i];
-        SCOPED_TRACE(c.nId);
-        HWND hCtl = GetDlgItem(hDlg, c.nId);
-        ASSERT_NE(hCtl, nullptr);
-        EXPECT_EQ(DlgItemText(hDlg, c.nId), c.pszText);
-        EXPECT_EQ((GetWindowLongA(hCtl, GWL_STYLE) & WS_VISIBLE) != 0, c.bVisible);
-        // Position and size are converted one by one, as the dialog manager does.
-        RECT rcExpected = c.rcUnits;
-        MapDialogRect(hDlg, &rcExpected);
-        RECT rc;
-        GetWindowRect(hCtl, &rc);
-        MapWindowPoints(nullptr, hDlg, (POINT*)&rc, 2);
-        EXPECT_EQ(rc.left, rcExpected.left);
-        EXPECT_EQ(rc.top, rcExpected.top);
-        EXPECT_EQ(rc.right - rc.left, rcExpected.right);
-        EXPECT_EQ(rc.bottom - rc.top, rcExpected.bottom);
-    }
-}
-
 static std::string FontFace(HWND hDlg)
 {
     LOGFONTA lf = {};
@@ -93,23 +64,11 @@ TEST_F(DialogTest, AboutTemplate)
               (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME));
     char szCaption[64] = "";
     GetWindowTextA(hDlg, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, "VELTRIX Q5");
+    EXPECT_STREQ(szCaption, PRODUCT_NAME);
     EXPECT_EQ(FontFace(hDlg), "Arial");
-    EXPECT_EQ(GetWindowLongA(GetDlgItem(hDlg, IDOK), GWL_STYLE) & (BS_DEFPUSHBUTTON | WS_TABSTOP),
-              BS_DEFPUSHBUTTON | WS_TABSTOP);
-    const ControlCase controls[] = {
-        {IDOK, "OK", {42, 61, 50, 10}, true},
-        {IDC_APP_VERSION, "v" AGENT_VERSION_TEXT, {68, 23, 28, 8}, true},
-        {IDC_APP_LABEL, "Application", {23, 23, 38, 10}, true},
-        {IDC_DRV_LABEL, "Driver", {23, 35, 42, 9}, true},
-        {IDC_FW_LABEL, "Firmware", {23, 47, 36, 12}, true},
-        {IDC_DRV_VERSION, "v1.0.0.12", {68, 35, 37, 9}, true},
-        {IDC_FW_VERSION, " Fail", {68, 47, 61, 9}, true},
-        {IDC_HIDDEN_BUTTON1, "Button1", {4, 4, 20, 10}, false},
-        {IDC_HIDDEN_BUTTON2, "Button2", {28, 4, 20, 10}, false},
-        {IDC_HIDDEN_BUTTON3, "Button1", {52, 4, 20, 10}, false},
-    };
-    ExpectControls(hDlg, controls, sizeof(controls) / sizeof(controls[0]));
+    // The hidden buttons stay hidden; the rows' texts are the refresh's (tests below).
+    for (int nId : {IDC_HIDDEN_BUTTON1, IDC_HIDDEN_BUTTON2, IDC_HIDDEN_BUTTON3})
+        EXPECT_FALSE(GetWindowLongA(GetDlgItem(hDlg, nId), GWL_STYLE) & WS_VISIBLE) << nId;
 }
 
 TEST_F(DialogTest, AlreadyRunningTemplate)
@@ -119,11 +78,9 @@ TEST_F(DialogTest, AlreadyRunningTemplate)
     LONG nStyle = GetWindowLongA(m_hDlg, GWL_STYLE);
     EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE | DS_SHELLFONT),
               (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT));
-    const ControlCase controls[] = {
-        {IDOK, "OK", {81, 43, 50, 14}, true},
-        {IDC_RUNNING_TEXT, "ERROR : VELTRIX Q5 already running!", {10, 20, 121, 17}, true},
-    };
-    ExpectControls(m_hDlg, controls, sizeof(controls) / sizeof(controls[0]));
+    char szCaption[64] = "";
+    GetWindowTextA(m_hDlg, szCaption, sizeof(szCaption));
+    EXPECT_STREQ(szCaption, PRODUCT_NAME);
 }
 
 // ---- Refreshing the About dialog -------------------------------------------------------

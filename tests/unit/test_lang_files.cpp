@@ -24,7 +24,7 @@ std::vector<std::string> ShippedCodes()
     return codes;
 }
 
-std::string LangFile(const std::string& code) { return DistDir() + "\\lang\\ZeroVez_" + code + ".ini"; }
+std::string LangFile(const std::string& code) { return DistDir() + "\\lang\\" PRODUCT_LANG_FILE_PREFIX + code + ".ini"; }
 
 // A key's whole text ("" when missing), read far past any field's size.
 std::string ReadKey(const std::string& file, const char* pszSection, const char* pszKey)
@@ -122,8 +122,8 @@ TEST(LangFiles, AgentLoadsTheShippedFiles)
     ResetAgentState();
     UseProgramDir(DistDir());
     HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, LANG_VALUE, 0, REG_SZ, (const BYTE*)"fr", 3);
+    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)"fr", 3);
     RegCloseKey(hKey);
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_nLangCount, 6);

@@ -47,15 +47,15 @@ std::vector<FieldDefault> Defaults()
 void StoreRegistryLang(const std::string& code)
 {
     HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, LANG_VALUE, 0, REG_SZ, (const BYTE*)code.c_str(), (DWORD)code.size() + 1);
+    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)code.c_str(), (DWORD)code.size() + 1);
     RegCloseKey(hKey);
 }
 
 std::string RegistryLang()
 {
     std::string value;
-    RegReadString(AGENT_KEY, LANG_VALUE, &value);
+    RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &value);
     return value;
 }
 
@@ -94,7 +94,7 @@ protected:
     }
     void WriteLangFile(const std::string& code, const std::string& text) const
     {
-        m_dir.Write("lang\\ZeroVez_" + code + ".ini", text);
+        m_dir.Write("lang\\" PRODUCT_LANG_FILE_PREFIX + code + ".ini", text);
     }
     RegistrySandbox m_registry;
     TempDir m_dir{"language"};
@@ -234,8 +234,8 @@ TEST_F(Language, PathThatWouldNotFitCountsAsMissingFile)
     // A registry value filling the code buffer without a terminator is cut, not overrun.
     std::string full(APP_PATH_SIZE, 'c');
     HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, LANG_VALUE, 0, REG_BINARY, (const BYTE*)full.data(), (DWORD)full.size());
+    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_BINARY, (const BYTE*)full.data(), (DWORD)full.size());
     RegCloseKey(hKey);
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_STREQ(g_text.t1, "Skyvela");

@@ -1,6 +1,8 @@
 // The main window's dispatch table: which message reaches which handler.
 #include <gtest/gtest.h>
 #include "support/test_support.h"
+#include "ui/tray_icon.h"
+#include "ui/tray_menu.h"
 #include "agent/main_window.h"
 #include "agent/shutdown.h"
 #include "res/resource.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include "support/test_support.h"
 #include "settings/policy.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "settings/share_settings.h"
 #include "agent/connection.h"
@@ -138,9 +138,9 @@ TEST_F(Policy, EverySettingTakesPolicyFirstComputerOverUser)
                 "[device]\r\nidnum=1\r\nid0=VID_3A7C&PID_0105\r\n[server]\r\naddress=10.0.0.1\r\n"
                 "[system]\r\nbitrate=100\r\n[share]\r\nautoconnect=0\r\nrelease_after=5\r\n");
     RegKey user;
-    ASSERT_EQ(user.Create(HKCU, AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
-    user.SetString(LANG_VALUE, "de");
-    user.SetDword(STARTWIN_VALUE, 1);
+    ASSERT_EQ(user.Create(HKCU, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    user.SetString(PRODUCT_LANG_VALUE, "de");
+    user.SetDword(PRODUCT_STARTWIN_VALUE, 1);
     user.Close();
 
     using Reader = std::function<std::string(SettingValue*)>;
@@ -227,9 +227,9 @@ TEST_F(Policy, LoadSettingsTakesFixedChoicesAndKeepsTheUsers)
 {
     m_dir.Write("Setting.ini", "[lang]\r\nnum=2\r\nlang0=de\r\nlang1=en\r\n");
     RegKey user;
-    ASSERT_EQ(user.Create(HKCU, AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
-    user.SetString(LANG_VALUE, "de");
-    user.SetDword(STARTWIN_VALUE, 1);
+    ASSERT_EQ(user.Create(HKCU, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    user.SetString(PRODUCT_LANG_VALUE, "de");
+    user.SetDword(PRODUCT_STARTWIN_VALUE, 1);
     user.Close();
     m_policies.Set(Number(HKLM, "startwin", 0));
     m_policies.Set(Text(HKCU, "lang", "en"));
@@ -237,18 +237,18 @@ TEST_F(Policy, LoadSettingsTakesFixedChoicesAndKeepsTheUsers)
     EXPECT_EQ(g_bStartWithWindows, 0);
     EXPECT_EQ(g_nCurLang, 1);
     std::string run;
-    EXPECT_FALSE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     ToggleStartWithWindows();
     EXPECT_EQ(g_bStartWithWindows, 0);
     DWORD dwStartWin = 0;
     std::string lang;
-    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+    EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin));
     EXPECT_EQ(dwStartWin, 1u);
-    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &lang));
+    EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &lang));
     EXPECT_EQ(lang, "de");
     m_policies.Clear();
     LoadSettings();
     EXPECT_EQ(g_bStartWithWindows, 1);
     EXPECT_EQ(g_nCurLang, 0);
-    EXPECT_TRUE(RegReadString(RUN_KEY, RUN_VALUE, &run));
+    EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
 }

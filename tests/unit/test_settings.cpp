@@ -1,7 +1,7 @@
 // RegKey, the program directory, the registry settings and the Run entry, on Wine's registry.
 #include <gtest/gtest.h>
 #include "support/test_support.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/settings.h"
 #include <cstdlib>
 #include <cstring>
@@ -27,13 +27,13 @@ void RawSet(const char* pszKey, const char* pszName, DWORD dwType, const void* p
     RegCloseKey(hKey);
 }
 
-void RawSetDword(const char* pszName, DWORD dw) { RawSet(AGENT_KEY, pszName, REG_DWORD, &dw, sizeof(dw)); }
+void RawSetDword(const char* pszName, DWORD dw) { RawSet(PRODUCT_AGENT_KEY, pszName, REG_DWORD, &dw, sizeof(dw)); }
 
 // The Run value, "" when absent.
 std::string RunValue()
 {
     std::string value;
-    RegReadString(RUN_KEY, RUN_VALUE, &value);
+    RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value);
     return value;
 }
 
@@ -55,7 +55,7 @@ TEST_F(Settings, RegKeyRoundTripAndClosedKeyRefuses)
 {
     RegKey key;
     EXPECT_NE(key.SetDword("x", 1), ERROR_SUCCESS);   // nothing open yet
-    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_ALL_ACCESS), ERROR_SUCCESS);
     EXPECT_EQ(key.SetDword("d", 0x12345678), ERROR_SUCCESS);
     EXPECT_EQ(key.SetString("s", "abc"), ERROR_SUCCESS);
     DWORD dw = 0, cb = sizeof(dw);
@@ -80,10 +80,10 @@ TEST_F(Settings, FirstStartStoresDefaultsAndQuotedRunEntry)
     EXPECT_EQ(LoadSettings(), 0);   // no Setting.ini: no languages
     EXPECT_EQ(std::string(g_szSettingIni), m_dir.Path() + "\\Setting.ini");
     DWORD dw = 0;
-    ASSERT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));
+    ASSERT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dw));
     EXPECT_EQ(dw, 1u);
     std::string value;
-    ASSERT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value));
+    ASSERT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &value));
     EXPECT_EQ(value, "de");
     EXPECT_EQ(g_bStartWithWindows, 1);
     EXPECT_EQ(RunValue(), QuotedExePath());
@@ -99,15 +99,15 @@ TEST_F(Settings, StartWinDecidesRunEntry)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pszTrace);
-        RawSetDword(STARTWIN_VALUE, row.dwStored);
+        RawSetDword(PRODUCT_STARTWIN_VALUE, row.dwStored);
         const char* pszStale = "\"C:\\Old\\VELTRIX Q5.exe\"";   // moved exe or another writer
-        RawSet(RUN_KEY, RUN_VALUE, REG_SZ, pszStale, (DWORD)strlen(pszStale) + 1);
+        RawSet(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, REG_SZ, pszStale, (DWORD)strlen(pszStale) + 1);
         TraceCapture capture;
         LoadSettings();
         EXPECT_EQ(g_bStartWithWindows, row.bExpected);
         EXPECT_EQ(RunValue(), row.bExpected ? QuotedExePath() : "");
         DWORD dw = 0;
-        EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));
+        EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dw));
         EXPECT_EQ(dw, row.dwStored);   // an odd value stays until the user toggles
         EXPECT_EQ(capture.Lines(), std::vector<std::string>{row.pszTrace});
     }
@@ -116,15 +116,15 @@ TEST_F(Settings, StartWinDecidesRunEntry)
 TEST_F(Settings, UnreadableValuesAreReplacedByDefaults)
 {
     const unsigned char abEight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
-    RawSet(AGENT_KEY, STARTWIN_VALUE, REG_BINARY, abEight, sizeof(abEight));
+    RawSet(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, REG_BINARY, abEight, sizeof(abEight));
     std::string longLang(300, 'x');
-    RawSet(AGENT_KEY, LANG_VALUE, REG_SZ, longLang.c_str(), (DWORD)longLang.size() + 1);
+    RawSet(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, REG_SZ, longLang.c_str(), (DWORD)longLang.size() + 1);
     LoadSettings();
     DWORD dw = 0;
-    EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));   // REG_DWORD now
+    EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dw));   // REG_DWORD now
     EXPECT_EQ(dw, 1u);
     std::string value;
-    EXPECT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &value));
+    EXPECT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &value));
     EXPECT_EQ(value, "de");
     EXPECT_EQ(g_bStartWithWindows, 1);
 }
@@ -135,28 +135,30 @@ TEST_F(Settings, ToggleTwiceReturnsToStart)
     const Row rows[] = {{1, 0, 1}, {0, 1, 0}, {2, 1, 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.dwStored);
-        RawSetDword(STARTWIN_VALUE, row.dwStored);
+        RawSetDword(PRODUCT_STARTWIN_VALUE, row.dwStored);
         LoadSettings();
         for (int bExpected : {row.bAfterFirst, row.bAfterSecond}) {
             ToggleStartWithWindows();
             EXPECT_EQ(g_bStartWithWindows, bExpected);
             DWORD dw = 99;
-            EXPECT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw));
+            EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dw));
             EXPECT_EQ(dw, (DWORD)bExpected);
             EXPECT_EQ(RunValue(), bExpected ? QuotedExePath() : "");
         }
     }
 }
 
-// Other executable paths can only come from a copy of this exe run from there:
-// the child reports strlen(g_szAppDir) as its exit code.
-TEST(InitAppDirChild, ReportsDirLength)
+// Other executable paths can only come from a copy of this exe run from there: run as
+// that child, it reports strlen(g_szAppDir) as its exit code before any test starts.
+static int ReportDirLengthAsChild()
 {
-    if (!getenv("SETTINGS_CHILD"))
-        GTEST_SKIP() << "runs only as the child of TheFolderOfAnyProgramName";
-    InitAppDir();
-    ExitProcess(100 + (UINT)strlen(g_szAppDir));
+    if (getenv("SETTINGS_CHILD")) {
+        InitAppDir();
+        ExitProcess(100 + (UINT)strlen(g_szAppDir));
+    }
+    return 0;
 }
+[[maybe_unused]] static const int s_nChildReport = ReportDirLengthAsChild();
 
 // The folder is the path up to its last backslash, whatever the program is called.
 TEST(InitAppDirShortPath, TheFolderOfAnyProgramName)
@@ -172,7 +174,7 @@ TEST(InitAppDirShortPath, TheFolderOfAnyProgramName)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pszExe);
         ASSERT_TRUE(CopyFileA(ExePath().c_str(), row.pszExe, FALSE));
-        std::string cmd = std::string("\"") + row.pszExe + "\" --gtest_brief=1 --gtest_filter=InitAppDirChild.*";
+        std::string cmd = std::string("\"") + row.pszExe + "\"";
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
@@ -199,20 +201,20 @@ public:
     {
         Clear();
         HKEY hKey;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
                             nullptr) != ERROR_SUCCESS)
             return;
         if (pszLang[0])
-            RegSetValueExA(hKey, LANG_VALUE, 0, REG_SZ, (const BYTE*)pszLang, (DWORD)strlen(pszLang) + 1);
+            RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)pszLang, (DWORD)strlen(pszLang) + 1);
         if (pdwStartWin)
-            RegSetValueExA(hKey, STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)pdwStartWin, sizeof(DWORD));
+            RegSetValueExA(hKey, PRODUCT_STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)pdwStartWin, sizeof(DWORD));
         RegCloseKey(hKey);
     }
     ~MachineDefaults() { Clear(); }
 private:
     static void Clear()
     {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AGENT_KEY);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, PRODUCT_AGENT_KEY);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY);
     }
 };
@@ -220,14 +222,14 @@ private:
 std::string UserLang()
 {
     std::string value;
-    RegReadString(AGENT_KEY, LANG_VALUE, &value);
+    RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &value);
     return value;
 }
 
 DWORD UserStartWin()
 {
     DWORD dw = 99;
-    RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dw);
+    RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dw);
     return dw;
 }
 
@@ -248,8 +250,8 @@ TEST_F(Settings, UsersOwnChoiceWinsOverTheMachine)
 {
     const DWORD dwOff = 0;
     MachineDefaults machine("fr", &dwOff);
-    RawSetDword(STARTWIN_VALUE, 1);
-    RawSet(AGENT_KEY, LANG_VALUE, REG_SZ, "en", 3);
+    RawSetDword(PRODUCT_STARTWIN_VALUE, 1);
+    RawSet(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, REG_SZ, "en", 3);
     LoadSettings();
     EXPECT_EQ(UserLang(), "en");
     EXPECT_EQ(UserStartWin(), 1u);
@@ -260,7 +262,7 @@ TEST_F(Settings, MachineKeyWithoutValuesGivesTheBuiltInDefaults)
 {
     MachineDefaults machine("", nullptr);
     LoadSettings();
-    EXPECT_EQ(UserLang(), DEFAULT_LANG);
+    EXPECT_EQ(UserLang(), PRODUCT_DEFAULT_LANG);
     EXPECT_EQ(UserStartWin(), 1u);
     EXPECT_EQ(RunValue(), QuotedExePath());
 }
@@ -292,9 +294,9 @@ TEST_F(Settings, LogonStepWritesTheRunValueOnlyWhenAutostartIsOn)
         RegistrySandbox clean;
         MachineDefaults machine("it", row.pdwMachine);
         if (row.pdwUser)
-            RawSetDword(STARTWIN_VALUE, *row.pdwUser);
+            RawSetDword(PRODUCT_STARTWIN_VALUE, *row.pdwUser);
         if (!row.runBefore.empty())
-            RawSet(RUN_KEY, RUN_VALUE, REG_SZ, row.runBefore.c_str(), (DWORD)row.runBefore.size() + 1);
+            RawSet(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, REG_SZ, row.runBefore.c_str(), (DWORD)row.runBefore.size() + 1);
         EXPECT_EQ(PrepareLogonStart(), 0);
         EXPECT_EQ(RunValue(), row.runAfter);
         // The user's first start still decides "lang" and "startwin".

@@ -100,7 +100,7 @@ TEST(ShareTexts, EveryShippedLanguageHasEveryNoticeWithinTheLimits)
     int nCount = 0;
     const LangField* pFields = GetShareTextFields(&nCount);
     for (const char* pszCode : {"de", "en", "fr", "es", "it", "nl"}) {
-        std::string file = DistDir() + "\\lang\\ZeroVez_" + pszCode + ".ini";
+        std::string file = DistDir() + "\\lang\\" PRODUCT_LANG_FILE_PREFIX + pszCode + ".ini";
         for (int i = 0; i < nCount; ++i) {
             char szText[2048] = "";
             GetPrivateProfileStringA(SHARE_TEXT_SECTION, pFields[i].pszKey, "", szText, sizeof(szText), file.c_str());

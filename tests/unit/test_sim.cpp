@@ -460,7 +460,7 @@ TEST_F(SimTest, ScenarioAndJournalDefaultToFilesBesideTheDll)
     ASSERT_TRUE(Bind(folder + "\\wusb.dll"));
     EXPECT_EQ(pfnGetPerformanceResult(SERVER_ID_192_168_1_10), 4321);
     Unbind();
-    std::string text = ReadFileText(folder + "\\wusb_journal.log");
+    std::string text = ReadFileText(folder + "\\" PRODUCT_SIM_JOURNAL);
     EXPECT_NE(text.find(" WUSBGetPerformanceResult(167880896) = 4321\r\n"), std::string::npos) << text;
     EXPECT_EQ(ReadFileText(m_journal), "");
 }
@@ -492,7 +492,7 @@ TEST_F(SimTest, JournalGoesToTheTemporaryFolderWhereTheDllsFolderCannotBeWritten
     Unbind();
     m_dir.Write("prog\\wusb_sim.ini", "[server]\r\nbitrate=4321\r\n");
     const std::string folder = m_dir.Path() + "\\prog";
-    ASSERT_TRUE(CreateDirectoryA((folder + "\\wusb_journal.log").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\" PRODUCT_SIM_JOURNAL).c_str(), nullptr));
     ASSERT_TRUE(CopyFileA(SimDllPath().c_str(), (folder + "\\wusb.dll").c_str(), FALSE));
     const std::string temp = m_dir.Path() + "\\temp";
     {
@@ -504,9 +504,9 @@ TEST_F(SimTest, JournalGoesToTheTemporaryFolderWhereTheDllsFolderCannotBeWritten
         }
         Unbind();
     }
-    std::string text = ReadFileText(temp + "\\wusb_journal.log");
+    std::string text = ReadFileText(temp + "\\" PRODUCT_SIM_JOURNAL);
     EXPECT_NE(text.find(" WUSBGetPerformanceResult(167880896) = 4321\r\n"), std::string::npos) << text;
-    RemoveDirectoryA((folder + "\\wusb_journal.log").c_str());
+    RemoveDirectoryA((folder + "\\" PRODUCT_SIM_JOURNAL).c_str());
 }
 
 // A scenario that cannot be written moves to the temporary folder at the first attach,

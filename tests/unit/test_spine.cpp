@@ -39,8 +39,8 @@ TEST(ProgramPath, AnsiPathIsFaithfulOrShortOrNone)
         std::wstring path;
         int nExpected;
     } cases[] = {
-        {"plain", WidePath(dir.Path()) + L"\\VELTRIX Q5.exe", 1},
-        {"folder outside the code page", cyrillic + L"\\VELTRIX Q5.exe", 1},
+        {"plain", WidePath(dir.Path()) + L"\\" PRODUCT_EXE, 1},
+        {"folder outside the code page", cyrillic + L"\\" PRODUCT_EXE, 1},
         {"no short name to be had", cyrillic + L"-gone\\VELTRIX Q5.exe", 0},
         {"too long for the buffer", L"C:\\" + std::wstring(APP_PATH_SIZE, L'a') + L"\\x.exe", 0},
     };
@@ -55,7 +55,7 @@ TEST(ProgramPath, AnsiPathIsFaithfulOrShortOrNone)
         }
         std::string path = szPath;
         EXPECT_EQ(path.find('?'), std::string::npos) << path;
-        EXPECT_EQ(path.substr(path.size() - 15), "\\VELTRIX Q5.exe");
+        EXPECT_EQ(path.substr(path.size() - 15), "\\" PRODUCT_EXE);
         DWORD dwAttr = GetFileAttributesA(path.substr(0, path.size() - 15).c_str());
         EXPECT_TRUE(dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) << path;
     }

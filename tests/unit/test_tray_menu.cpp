@@ -1,6 +1,7 @@
 // The tray menu's tree for each agent state, its opening and closing, and every command.
 #include <gtest/gtest.h>
 #include "support/test_support.h"
+#include "ui/tray_icon.h"
 #include "ui/tray_menu.h"
 #include "agent/shutdown.h"
 #include "agent/other_agents.h"
@@ -313,7 +314,7 @@ TEST_F(TrayMenuTest, UnknownIdsDoNothing)
     EXPECT_EQ(g_nLangCount, 2);
     EXPECT_TRUE(IsWindow(m_hWnd));
     std::string code;
-    EXPECT_FALSE(RegReadString(AGENT_KEY, LANG_VALUE, &code));
+    EXPECT_FALSE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &code));
 }
 
 TEST_F(TrayMenuTest, LanguageCommandSwitchesToThatEntry)
@@ -332,7 +333,7 @@ TEST_F(TrayMenuTest, LanguageCommandSwitchesToThatEntry)
         g_nCurLang = 0;
         EXPECT_EQ(OnCommand(m_hWnd, c.nId), 0);
         std::string code;
-        ASSERT_TRUE(RegReadString(AGENT_KEY, LANG_VALUE, &code));
+        ASSERT_TRUE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &code));
         EXPECT_EQ(code, c.pszCode);
         ResetAgentState();
         InstallFakeWusb();
@@ -374,7 +375,7 @@ TEST_F(TrayMenuTest, StartWithWindowsFlipsAndStores)
         EXPECT_EQ(OnCommand(m_hWnd, MAKEWPARAM(IDM_STARTWIN, 0)), 0);
         EXPECT_EQ(g_bStartWithWindows, c.bAfter);
         DWORD dwStored = 99;
-        ASSERT_TRUE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStored));
+        ASSERT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStored));
         EXPECT_EQ(dwStored, (DWORD)c.bAfter);
     }
 }
@@ -393,8 +394,8 @@ TEST_F(TrayMenuTest, ChoicesAPolicyFixesShowItsValueGrayed)
     SetLanguages({"Deutsch", "English", "Francais"}, {"de", "en", "fr"});
     g_nCurLang = 0;
     g_bStartWithWindows = 1;
-    policies.Set({HKEY_LOCAL_MACHINE, LANG_VALUE, REG_SZ, 0, "fr"});
-    policies.Set({HKEY_CURRENT_USER, STARTWIN_VALUE, REG_DWORD, 0, nullptr});
+    policies.Set({HKEY_LOCAL_MACHINE, PRODUCT_LANG_VALUE, REG_SZ, 0, "fr"});
+    policies.Set({HKEY_CURRENT_USER, PRODUCT_STARTWIN_VALUE, REG_DWORD, 0, nullptr});
     BuildTrayMenu();
     EXPECT_EQ(DescribePopup(), fixed);
     DestroyMenu(g_hMenuBar);
@@ -406,8 +407,8 @@ TEST_F(TrayMenuTest, ChoicesAPolicyFixesShowItsValueGrayed)
     EXPECT_EQ(g_nCurLang, 0);
     std::string code;
     DWORD dwStartWin = 0;
-    EXPECT_FALSE(RegReadString(AGENT_KEY, LANG_VALUE, &code)) << code;
-    EXPECT_FALSE(RegReadDword(AGENT_KEY, STARTWIN_VALUE, &dwStartWin));
+    EXPECT_FALSE(RegReadString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, &code)) << code;
+    EXPECT_FALSE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dwStartWin));
 
     policies.Clear();
     BuildTrayMenu();

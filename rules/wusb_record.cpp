@@ -1,5 +1,6 @@
 // Reading the library's server record safely.
 #include "wusb_record.h"
+#include "text_rules.h"
 #include <cstdio>
 #include <cstring>
 
@@ -32,13 +33,6 @@ int FormatServerAddress(const _WUSB_SERVER* pServer, char* pszAddress, size_t cb
     const unsigned char* pAddr = pServer->pAddress->abAddr;
     snprintf(pszAddress, cbAddress, "%u.%u.%u.%u", pAddr[0], pAddr[1], pAddr[2], pAddr[3]);
     return 1;
-}
-
-static const char* SkipBlanks(const char* p)
-{
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    return p;
 }
 
 int ParseServerAddress(const char* pszText, unsigned char abAddr[4])

@@ -1,7 +1,7 @@
 // Reading the library's server record safely: it may come without an address
 // record, and its texts may fill their fields to the last byte without a NUL.
 #pragma once
-#include "wusb_server.h"
+#include "agent/wusb/wusb_server.h"
 #include <cstddef>
 
 // Room kept for this computer's name as the library exports it (computerName).
