@@ -8,7 +8,7 @@
 #include "connection.h"
 #include "device_filter.h"
 #include "server_choice.h"
-#include "wusb/wusb_record.h"
+#include "rules/wusb_record.h"
 #include "../settings/share_settings.h"
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include "agent/agent_state.h"
 #include "agent/dll_search.h"
 #include "agent/program_path.h"
-#include "settings/reg_key.h"
+#include "rules/reg_key.h"
 #include "settings/share_settings.h"
 #include "agent_version.h"
 #include <cstdarg>
