@@ -2,6 +2,7 @@
 #include "agent_main.h"
 #include "agent_state.h"
 #include "connection.h"
+#include "control.h"
 #include "device_sharing.h"
 #include "main_window.h"
 #include "other_agents.h"
@@ -128,6 +129,7 @@ static void OpenClientLibrary(HWND hWnd)
     WUSBManualScan();
     SetTimer(hWnd, IDT_SERVER_CHECK, SERVER_CHECK_MS, nullptr);
     OnWUSBNotify(hWnd);
+    OpenControlChannel();
 }
 
 static void CreateAboutDialog(HWND hWnd)

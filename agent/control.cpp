@@ -258,8 +258,21 @@ static void CarryOut(HWND hWnd, const ControlRequest* pRequest, DWORD dwPid, Con
     }
 }
 
+// Set once the start-up is done. An agent's window exists, and may be sent to while it
+// waits in the shell during start-up, before it has read the server list.
+static int s_bChannelOpen = 0;
+
+void OpenControlChannel()
+{
+    s_bChannelOpen = 1;
+}
+
 LRESULT OnCopyData(HWND hWnd, WPARAM wParam, LPARAM lParam)
 {
+    if (!s_bChannelOpen) {
+        Trace("q5ctl request refused: the agent is still starting\n");
+        return FALSE;
+    }
     ControlRequest request;
     const char* pszWhy = "";
     HWND hReply = nullptr;

@@ -11,6 +11,9 @@ constexpr int MAX_CONTROL_RUNS = 16;
 
 // WM_COPYDATA: TRUE when the request was carried out and answered, FALSE when refused.
 LRESULT OnCopyData(HWND hWnd, WPARAM wParam, LPARAM lParam);
+// From the end of the start-up (library open, first list read) the agent answers;
+// before, a request gets no answer, so a q5ctl that started the agent waits on.
+void OpenControlChannel();
 // Runs of this session still holding the device (ended processes are forgotten first).
 int CountControlRuns();
 // Forgets every run, as at the agent's start (tests).
