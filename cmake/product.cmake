@@ -3,27 +3,29 @@
 # q5check, the setups and the scripts can never disagree. Change a name here and nowhere else.
 set(PRODUCT_NAME "VELTRIX Q5")
 set(PRODUCT_PUBLISHER "VELTRIX")
+# The programs' manifests name their assemblies "<this>.Agent", "<this>.Check", ...
+set(PRODUCT_ASSEMBLY_NAME "Veltrix.Q5")
 set(PRODUCT_EXE "${PRODUCT_NAME}.exe")
 # The release files' names: "<stem>-Setup-<version>.exe", "<stem>-<version>-x64.msi", ...
 set(PRODUCT_FILE_STEM "VELTRIX-Q5")
 # Hidden main window's class and title; a start that finds it is a second instance.
 set(PRODUCT_WINDOW_CLASS "Zozizeri DA")
 # Per-user choices under HKEY_CURRENT_USER; the machine's defaults under HKEY_LOCAL_MACHINE.
-set(PRODUCT_VENDOR_KEY "Software\\VELTRIX")
-set(PRODUCT_AGENT_KEY "Software\\VELTRIX\\DIDIZOVOV")
+set(PRODUCT_VENDOR_KEY "Software\\${PRODUCT_PUBLISHER}")
+set(PRODUCT_AGENT_KEY "${PRODUCT_VENDOR_KEY}\\DIDIZOVOV")
 set(PRODUCT_STARTWIN_VALUE "startwin")
 set(PRODUCT_LANG_VALUE "lang")
 set(PRODUCT_DEFAULT_LANG "de")
 set(PRODUCT_RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run")
 set(PRODUCT_RUN_VALUE "Skyvela")
 # One agent per session.
-set(PRODUCT_INSTANCE_MUTEX "Local\\VELTRIX Q5 agent")
+set(PRODUCT_INSTANCE_MUTEX "Local\\${PRODUCT_NAME} agent")
 # Set by an agent whose windows are gone while it still holds the session's one place
 # (its last pause before the library is closed): a new start waits for it instead of
 # calling it running.
-set(PRODUCT_ENDING_EVENT "Local\\VELTRIX Q5 agent ending")
+set(PRODUCT_ENDING_EVENT "Local\\${PRODUCT_NAME} agent ending")
 # One setup or uninstall of the product at a time in a session.
-set(PRODUCT_SETUP_MUTEX "Local\\VELTRIX Q5 setup")
+set(PRODUCT_SETUP_MUTEX "Local\\${PRODUCT_NAME} setup")
 # Folder limit: the agent builds every path in 260 bytes, and a language code has at
 # most 9 characters ("<folder>\lang\ZeroVez_<code>.ini").
 set(PRODUCT_PATH_SIZE 260)
@@ -40,11 +42,11 @@ set(PRODUCT_EXIT_COMMAND 40003)
 # Every running agent of the computer holds one of these named objects (slot 0, 1, ...),
 # so that an agent ending in one session can tell whether another session's agent still
 # uses the device. Windows removes a name when the last process holding it ends.
-set(PRODUCT_AGENT_SLOT_PREFIX "Global\\VELTRIX Q5 agent slot ")
+set(PRODUCT_AGENT_SLOT_PREFIX "Global\\${PRODUCT_NAME} agent slot ")
 set(PRODUCT_AGENT_SLOTS 256)
 # Setups wait this long for an agent to end before they give up and change nothing.
 set(PRODUCT_AGENT_EXIT_TIMEOUT_MS 15000)
-# Run by Active Setup at each user's logon after a per-machine install ("VELTRIX Q5.exe /logon"):
+# Run by Active Setup at each user's logon after a per-machine install ("<agent>.exe /logon"):
 # prepares that user's autostart and ends at once, without starting the agent.
 set(PRODUCT_LOGON_SWITCH "/logon")
 # The per-machine package (MSI). Written once: never change them, or upgrades stop finding
@@ -62,7 +64,7 @@ set(PRODUCT_NOTICES_VALUE "notices")
 set(PRODUCT_RELEASE_AFTER_MAX 1440)
 # Group Policy: computer policies under HKEY_LOCAL_MACHINE, user policies under
 # HKEY_CURRENT_USER, the same path in both; a policy wins over every other source.
-set(PRODUCT_POLICY_KEY "Software\\Policies\\VELTRIX\\DIDIZOVOV")
+set(PRODUCT_POLICY_KEY "Software\\Policies\\${PRODUCT_PUBLISHER}\\DIDIZOVOV")
 # Several computers sharing one box, played on one machine: each process of the stand-in
 # library takes its computer name from this variable when it is set, over the world
 # file's [library] computer_name (which every process of the machine shares).
@@ -80,7 +82,7 @@ set(PRODUCT_POLICY_TEXT_MAX 1023)
 set(PRODUCT_POLICY_BITRATE_MAX 1000000000)
 # The administrative template's file name and namespace (never change the namespace: the
 # policies an administrator set would no longer be found in the editor).
-set(PRODUCT_POLICY_FILE "VELTRIX-Q5")
+set(PRODUCT_POLICY_FILE "${PRODUCT_FILE_STEM}")
 set(PRODUCT_POLICY_PREFIX "veltrixq5")
 set(PRODUCT_POLICY_NAMESPACE "VELTRIX.Policies.VeltrixQ5")
 # Longest server address and device type the agent keeps, terminator included.
@@ -96,11 +98,13 @@ set(PRODUCT_INSTALL_FOLDER_VALUE "installdir")
 set(PRODUCT_MSI_FAIL_LATE_PROPERTY "Q5TESTFAILLATE")
 # The per-user setup's row in Apps & features, told apart from the MSI's (PRODUCT_NAME)
 # when both packages are installed.
-set(PRODUCT_PER_USER_DISPLAY_NAME "VELTRIX Q5 (this user)")
+set(PRODUCT_PER_USER_DISPLAY_NAME "${PRODUCT_NAME} (this user)")
 # q5ctl.exe: the command line that drives this session's running agent from scripts and
 # shortcuts; beside the agent in both packages, not on the Start menu.
 set(PRODUCT_CTL_EXE "q5ctl.exe")
+# q5check.exe: the diagnostics command beside the agent.
+set(PRODUCT_CHECK_EXE "q5check.exe")
 # Class of q5ctl's hidden window that takes the agent's answers; the agent answers no other.
-set(PRODUCT_CTL_REPLY_CLASS "VELTRIX Q5 control reply")
+set(PRODUCT_CTL_REPLY_CLASS "${PRODUCT_NAME} control reply")
 # Longest --wait q5ctl accepts, in seconds (a day).
 set(PRODUCT_CTL_MAX_WAIT 86400)

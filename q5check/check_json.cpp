@@ -1,49 +1,17 @@
 // The findings as one JSON object, for scripts and support tickets.
-#include "check_output.h"
+#include "rules/text_out.h"
 #include "check_report.h"
-
-constexpr int WIDE_TEXT_SIZE = 1024;
-
-// Texts are ANSI: taken to UTF-16 by the code page and written as pure ASCII
-// JSON, anything else as \u escapes.
-static void PutString(Out* pOut, const char* pszAnsi)
-{
-    wchar_t szWide[WIDE_TEXT_SIZE];
-    if (!MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, szWide, WIDE_TEXT_SIZE))
-        lstrcpyW(szWide, L"?");
-    Put(pOut, "\"");
-    for (const wchar_t* p = szWide; *p; ++p) {
-        if (*p == L'"' || *p == L'\\')
-            Put(pOut, "\\%c", (char)*p);
-        else if (*p < 0x20 || *p > 0x7E)
-            Put(pOut, "\\u%04x", (unsigned)*p);
-        else
-            Put(pOut, "%c", (char)*p);
-    }
-    Put(pOut, "\"");
-}
-
-// A text, or null when it is empty.
-static void PutStringOrNull(Out* pOut, const char* pszAnsi)
-{
-    if (pszAnsi[0])
-        PutString(pOut, pszAnsi);
-    else
-        Put(pOut, "null");
-}
-
-static const char* Bool(int b) { return b ? "true" : "false"; }
 
 static void PutLibrary(Out* pOut, const CheckFacts* pFacts)
 {
     Put(pOut, "\"library\": {\"path\": ");
-    PutString(pOut, pFacts->bind.szPath);
-    Put(pOut, ", \"found\": %s, \"load_error\": %lu, \"file_version\": ", Bool(pFacts->bLibraryFile),
+    PutJsonString(pOut, pFacts->bind.szPath);
+    Put(pOut, ", \"found\": %s, \"load_error\": %lu, \"file_version\": ", JsonBool(pFacts->bLibraryFile),
         pFacts->bind.dwLoadError);
-    PutStringOrNull(pOut, pFacts->szLibraryVersion);
+    PutJsonStringOrNull(pOut, pFacts->szLibraryVersion);
     Put(pOut, ", \"functions\": {");
     for (int i = 0; i < WUSB_EXPORT_COUNT; ++i)
-        Put(pOut, "%s\"%s\": %s", i ? ", " : "", GetWusbExportName(i), Bool(pFacts->bind.nExportMask & (1u << i)));
+        Put(pOut, "%s\"%s\": %s", i ? ", " : "", GetWusbExportName(i), JsonBool(pFacts->bind.nExportMask & (1u << i)));
     Put(pOut, "}, \"open_result\": ");
     if (pFacts->bOpenCalled)
         Put(pOut, "%d", pFacts->nOpenResult);
@@ -51,7 +19,7 @@ static void PutLibrary(Out* pOut, const CheckFacts* pFacts)
         Put(pOut, "null");
     Put(pOut, ", \"notifications\": %d, \"waited_ms\": %lu, \"computer_name\": ", pFacts->nNotifications,
         pFacts->dwWaitedMs);
-    PutString(pOut, pFacts->szComputerName);
+    PutJsonString(pOut, pFacts->szComputerName);
     Put(pOut, "},\n");
 }
 
@@ -59,14 +27,14 @@ static void PutServer(Out* pOut, const ServerFinding* pServer)
 {
     Put(pOut, "  {\"address\": ");
     if (pServer->bAddress) {
-        PutString(pOut, pServer->szAddress);
+        PutJsonString(pOut, pServer->szAddress);
         Put(pOut, ", \"web_page\": ");
-        PutString(pOut, pServer->szUrl);
+        PutJsonString(pOut, pServer->szUrl);
     } else {
         Put(pOut, "null, \"web_page\": null");
     }
-    Put(pOut, ", \"chosen\": %s, \"firmware\": ", Bool(pServer->bChosen));
-    PutString(pOut, pServer->szFirmware);
+    Put(pOut, ", \"chosen\": %s, \"firmware\": ", JsonBool(pServer->bChosen));
+    PutJsonString(pOut, pServer->szFirmware);
     Put(pOut, ", \"device_count\": %d, \"first_device\": ", pServer->nDeviceCount);
     const _WUSB_DEVICE* pDevice = pServer->pDevice;
     if (!pDevice) {
@@ -76,8 +44,8 @@ static void PutServer(Out* pOut, const ServerFinding* pServer)
     Put(pOut, "{\"id\": %u, \"hardware_id\": \"%s\", \"vid\": %u, \"pid\": %u, \"status\": \"%s\", \"status_code\": %d, "
         "\"holder\": ", pDevice->dwDeviceId, pServer->szHardwareId, pDevice->wVendorId, pDevice->wProductId,
         pServer->pszStatusKey, pServer->nStatus);
-    PutString(pOut, pServer->szHolder);
-    Put(pOut, ", \"this_computer\": %s}}", Bool(pServer->bHeldHere));
+    PutJsonString(pOut, pServer->szHolder);
+    Put(pOut, ", \"this_computer\": %s}}", JsonBool(pServer->bHeldHere));
 }
 
 static const char* ChoiceKey(ChoiceFinding choice)
@@ -94,8 +62,8 @@ static const char* ChoiceKey(ChoiceFinding choice)
 static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings* pFound)
 {
     Put(pOut, "\"settings\": {\"path\": ");
-    PutString(pOut, pFacts->szSettingIni);
-    Put(pOut, ", \"readable\": %s, \"error\": %lu, \"idnum\": %d, \"accepted\": ", Bool(!pFacts->dwSettingError),
+    PutJsonString(pOut, pFacts->szSettingIni);
+    Put(pOut, ", \"readable\": %s, \"error\": %lu, \"idnum\": %d, \"accepted\": ", JsonBool(!pFacts->dwSettingError),
         pFacts->dwSettingError, pFacts->nDeviceTypeCount);
     switch (pFound->deviceList) {
     case DEVICE_LIST_UNREAD:
@@ -113,7 +81,7 @@ static void PutSettings(Out* pOut, const CheckFacts* pFacts, const CheckFindings
         break;
     }
     Put(pOut, ", \"server_address\": ");
-    PutStringOrNull(pOut, pFacts->choice.szAddress);
+    PutJsonStringOrNull(pOut, pFacts->choice.szAddress);
     Put(pOut, ", \"bitrate\": %d, \"transfersize\": %u, \"measured\": ", pFacts->nBitRate, pFacts->nTransferSize);
     if (pFacts->bBandwidthRun)
         Put(pOut, "%d", pFacts->nMeasured);
@@ -126,7 +94,7 @@ static void PutShareValue(Out* pOut, const char* pszKey, const SettingValue& val
 {
     Put(pOut, "\"%s\": {\"value\": %d, \"source\": \"%s\", \"ignored\": ", pszKey, value.nValue,
         SettingSourceKey(value.source));
-    PutStringOrNull(pOut, value.szIgnored);
+    PutJsonStringOrNull(pOut, value.szIgnored);
     Put(pOut, "}%s", pszAfter);
 }
 
@@ -152,7 +120,7 @@ void FormatReportJson(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
     WorkOutFindings(pFacts, &s_found);
     Out out = StartOut(pszOut, cbOut);
     Put(&out, "{\"folder\": ");
-    PutString(&out, pFacts->szFolder);
+    PutJsonString(&out, pFacts->szFolder);
     Put(&out, ",\n");
     PutLibrary(&out, pFacts);
     Put(&out, "\"servers_listed\": %d,\n\"servers\": [", s_found.nListed);
@@ -169,8 +137,8 @@ void FormatReportJson(const CheckFacts* pFacts, char* pszOut, size_t cbOut)
     PutSettings(&out, pFacts, &s_found);
     PutShare(&out, pFacts);
     PutSourcesJson(&out, &pFacts->sources);
-    Put(&out, "\"agent_running\": %s,\n\"verdict\": ", Bool(pFacts->bAgentRunning));
-    PutString(&out, s_found.szVerdict);
+    Put(&out, "\"agent_running\": %s,\n\"verdict\": ", JsonBool(pFacts->bAgentRunning));
+    PutJsonString(&out, s_found.szVerdict);
     Put(&out, ",\n\"verdict_key\": \"%s\", \"exit_code\": %d}\n", GetVerdictInfo(s_found.verdict).pszKey,
         GetVerdictInfo(s_found.verdict).nExitCode);
 }

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-static const char CHECK_CLASS[] = "Q5CheckWindow";
+static const char CHECK_CLASS[] = PRODUCT_NAME " check";
 
 static HWND s_hWnd = nullptr;
 static int s_nNotifications = 0;

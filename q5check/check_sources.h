@@ -1,7 +1,7 @@
 // Where each setting in force comes from: a policy (computer or user), Setting.ini, the
 // user's registry, the machine's defaults or built in; and the policy values ignored.
 #pragma once
-#include "check_output.h"
+#include "rules/text_out.h"
 #include "agent/agent_state.h"
 #include "settings/policy.h"
 #include "settings/share_settings.h"

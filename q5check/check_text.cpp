@@ -1,5 +1,5 @@
 // The findings as plain text for people: one labelled line per finding.
-#include "check_output.h"
+#include "rules/text_out.h"
 #include "check_report.h"
 #include <cstdio>
 #include <initializer_list>

@@ -113,6 +113,38 @@ static void FillSimRecord(int nServer, _WUSB_SERVER* p)
     lstrcpynA(p->szHostName, pServer->szHolder, sizeof(p->szHostName));
 }
 
+// Attaches the device here (bImport) or gives it back, and journals the call. The world
+// is read, checked and written as one step among every process sharing it: of two
+// computers importing at the same moment, the second finds the device in use. Only the
+// computer holding the device may give it back.
+static int MoveSimDevice(const char* pszCall, unsigned int dwServerId, unsigned int dwDeviceId, int bImport)
+{
+    SimLock();
+    int nResult = SIM_ERR_BUSY;
+    if (LockSimWorld(1)) {
+        LoadSimWorld();
+        nResult = SIM_ERR_NO_MATCH;
+        int nServer = MatchSimDevice(dwServerId, dwDeviceId);
+        if (nServer >= 0) {
+            const SimServer* pServer = &g_simWorld.servers[nServer];
+            int bHeldHere = pServer->nStatus == WUSB_STATUS_IN_USE &&
+                            lstrcmpiA(pServer->szHolder, g_szSimComputerName) == 0;
+            if (bImport)
+                nResult = pServer->nStatus == WUSB_STATUS_FREE
+                              ? ChangeSimDevice(nServer, WUSB_STATUS_IN_USE, g_szSimComputerName)
+                              : SIM_ERR_STATE;
+            else
+                nResult = bHeldHere ? ChangeSimDevice(nServer, WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
+        }
+        UnlockSimWorld();
+    }
+    SimJournal("%s(%u,%u) = %d", pszCall, dwServerId, dwDeviceId, nResult);
+    if (nResult == SIM_OK)
+        SimNotify();
+    SimUnlock();
+    return nResult;
+}
+
 extern "C" {
 
 int SimOpen(HWND hWnd, unsigned int uMsg, int nArg3, int nArg4)
@@ -174,49 +206,12 @@ int SimGetServerList(_WUSB_SERVER* pServers, int nCapacity)
 
 int SimImportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
 {
-    SimLock();
-    // Read, check and write as one step among every process sharing the world: of two
-    // computers importing at the same moment, the second finds the device in use.
-    int nResult = SIM_ERR_BUSY;
-    if (LockSimWorld(1)) {
-        LoadSimWorld();
-        nResult = SIM_ERR_NO_MATCH;
-        int nServer = MatchSimDevice(dwServerId, dwDeviceId);
-        if (nServer >= 0)
-            nResult = g_simWorld.servers[nServer].nStatus == WUSB_STATUS_FREE
-                          ? ChangeSimDevice(nServer, WUSB_STATUS_IN_USE, g_szSimComputerName)
-                          : SIM_ERR_STATE;
-        UnlockSimWorld();
-    }
-    SimJournal("WUSBImportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
-    if (nResult == SIM_OK)
-        SimNotify();
-    SimUnlock();
-    return nResult;
+    return MoveSimDevice("WUSBImportDevice", dwServerId, dwDeviceId, 1);
 }
 
 int SimUnimportDevice(unsigned int dwServerId, unsigned int dwDeviceId)
 {
-    SimLock();
-    int nResult = SIM_ERR_BUSY;
-    if (LockSimWorld(1)) {
-        LoadSimWorld();
-        nResult = SIM_ERR_NO_MATCH;
-        int nServer = MatchSimDevice(dwServerId, dwDeviceId);
-        if (nServer >= 0) {
-            // Only the computer holding the device may give it back.
-            const SimServer* pServer = &g_simWorld.servers[nServer];
-            int bHeldHere = pServer->nStatus == WUSB_STATUS_IN_USE &&
-                            lstrcmpiA(pServer->szHolder, g_szSimComputerName) == 0;
-            nResult = bHeldHere ? ChangeSimDevice(nServer, WUSB_STATUS_FREE, "") : SIM_ERR_STATE;
-        }
-        UnlockSimWorld();
-    }
-    SimJournal("WUSBUnimportDevice(%u,%u) = %d", dwServerId, dwDeviceId, nResult);
-    if (nResult == SIM_OK)
-        SimNotify();
-    SimUnlock();
-    return nResult;
+    return MoveSimDevice("WUSBUnimportDevice", dwServerId, dwDeviceId, 0);
 }
 
 int SimDoPerformanceTest(unsigned int dwServerId, unsigned int dwTransferSize)
