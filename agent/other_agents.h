@@ -1,8 +1,8 @@
 // Agents of the computer's other sessions. A terminal server or a shared PC runs
 // one agent per session, all sharing the computer's one device, so an agent that
 // ends must not take the device from the others. An agent that wants the device
-// holds a named mutex: "Global\VELTRIX Q5 agent slot N" when it takes the first box
-// listed, "Global\VELTRIX Q5 agent slot a.b.c.d N" when Setting.ini names the box
+// holds a named mutex, PRODUCT_AGENT_SLOT_PREFIX and "N" when it takes the first box
+// listed, the prefix and "a.b.c.d N" when Setting.ini names the box
 // a.b.c.d. Windows deletes the name when the last process holding it ends, however it
 // ends, so an agent that crashed or was killed never counts as running. No file or
 // counter is kept.

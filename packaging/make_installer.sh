@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes the setup program from a built program folder:
 #   packaging/make_installer.sh <dist folder> <output folder> <version>
-# Stages the program folder as it will be installed (<output>/stage/VELTRIX Q5),
+# Stages the program folder as it will be installed (<output>/stage/<product>),
 # writes the NSIS file lists for install and uninstall from what was staged, and
-# runs makensis into <output>/VELTRIX-Q5-Setup-<version>.exe.
+# runs makensis into <output>/<file stem>-Setup-<version>.exe.
 #   WUSB_DIR=<folder>      package that folder's wusb.dll and other DLLs instead of the stand-in
 #   SIGN_PFX, SIGN_PASS    Authenticode-sign the programs, the uninstaller and the setup
 set -euo pipefail

@@ -2,7 +2,7 @@
 # Makes the per-machine Windows Installer package from a built program folder:
 #   packaging/make_msi.sh <dist folder> <output folder> <version> <msi_actions.dll>
 # Stages the program folder (<output>/msi-stage), writes the file components wixl reads
-# (<output>/msi), builds packaging/veltrix-q5.wxs into <output>/VELTRIX-Q5-<version>-x64.msi
+# (<output>/msi), builds packaging/machine.wxs into <output>/<file stem>-<version>-x64.msi
 # and mends what wixl gets wrong for it.
 #   WUSB_DIR=<folder>      package that folder's wusb.dll and other DLLs instead of the stand-in
 #   SIGN_PFX, SIGN_PASS    Authenticode-sign the programs and the package
@@ -62,7 +62,7 @@ cp "$PRODUCT_DEFS/icons/connected.ico" "$GEN/agent.ico"   # drawn by the build
 (cd "$GEN" && wixl -a x64 -I "$GEN" -o "$MSI" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D ActiveSetupVersion="${VERSION//./,}" \
     -D ActionsDll=msi_actions.dll -D IconFile=agent.ico \
-    -D Languages="$LANGUAGES" -D LongestFilePath="$LONGEST" "$HERE/veltrix-q5.wxs")
+    -D Languages="$LANGUAGES" -D LongestFilePath="$LONGEST" "$HERE/machine.wxs")
 
 # ---- What wixl gets wrong -----------------------------------------------------
 # - A version that differs only in its fourth field must replace the installed one, not

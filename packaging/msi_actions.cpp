@@ -1,4 +1,4 @@
-// Custom actions of the per-machine package (packaging/veltrix-q5.wxs), one DLL in its
+// Custom actions of the per-machine package (packaging/machine.wxs), one DLL in its
 // Binary table. wixl has neither IniFile nor CloseApplication, and Windows Installer
 // compares only three fields of a version: what it lacks is done here.
 //   CheckInstall  immediate, first: refuses a newer installed version, bad properties
@@ -51,7 +51,7 @@ std::string Property(MSIHANDLE hInstall, const char* pszName)
     return std::string(buf.data(), cch);
 }
 
-// One line in the installer's log ("VELTRIX Q5: ...").
+// One line in the installer's log ("<product>: ...").
 void Log(MSIHANDLE hInstall, const char* pszFormat, ...)
 {
     char szText[1024];

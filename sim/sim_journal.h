@@ -2,7 +2,7 @@
 #pragma once
 #include "product.h"
 
-// Environment variable naming the journal; unset: wusb_journal.log beside the DLL (or in TEMP).
+// Environment variable naming the journal; unset: PRODUCT_SIM_JOURNAL beside the DLL (or in TEMP).
 #define SIM_JOURNAL_ENV "WUSB_SIM_JOURNAL"
 #define SIM_JOURNAL_FILE PRODUCT_SIM_JOURNAL
 

@@ -14,7 +14,7 @@ constexpr int VERSION_TEXT_SIZE = 50;
 static const char VERSION_FORMAT[] = "v%d.%d.%d.%d";
 static const char FIRMWARE_FORMAT[] = "v%.*s";
 static const char FIRMWARE_UNKNOWN[] = "v_._._._";
-static const char DRIVER_PATH_FORMAT[] = "%s\\drivers\\veltrix_q5.sys";
+static const char DRIVER_PATH_FORMAT[] = "%s\\drivers\\" PRODUCT_DRIVER_FILE;
 
 // Sets a control from a fixed text field, never reading past the field.
 static void SetItemFromField(HWND hDlg, int nId, const char* pszField, size_t cbField)
