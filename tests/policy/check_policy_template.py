@@ -36,7 +36,9 @@ def check(condition, message):
 def product_names(path):
     names = {}
     for m in re.finditer(r'^set\((\w+)\s+"?([^")]*)"?\)', open(path, encoding="utf-8").read(), re.M):
-        names[m.group(1)] = m.group(2).replace("\\\\", "\\")
+        # A name may be made of earlier ones ("${PRODUCT_FILE_STEM}").
+        value = re.sub(r"\$\{(\w+)\}", lambda r: names.get(r.group(1), r.group(0)), m.group(2))
+        names[m.group(1)] = value.replace("\\\\", "\\")
     return names
 
 
