@@ -50,6 +50,8 @@ for who in agent:$AGENT_PID idle:$IDLE_PID; do
     printf '[ figures ] %-28s %6s kB %6s kB %6s kB\n' "${who%%:*}" "$(figure "$pid" VmRSS)" \
         "$(figure "$pid" RssAnon)" "$(figure "$pid" RssFile)"
 done
+# Wine touches close to 1 MB of every thread's stack, whatever size the thread asks for.
+echo "[ figures ] threads: agent $(figure "$AGENT_PID" Threads), idle $(figure "$IDLE_PID" Threads)"
 echo "[ figures ] agent over idle: $(( $(figure "$AGENT_PID" VmRSS) - $(figure "$IDLE_PID" VmRSS) )) kB; by mapping:"
 join -a1 -a2 -e0 -o 0,1.2,2.2 <(by_mapping "$AGENT_PID") <(by_mapping "$IDLE_PID") \
     | awk '{d = $2 - $3; if (d > 64 || d < -64) printf "[ figures ]   %+6d kB  %s\n", d, $1}' | sort -k3 -rn
