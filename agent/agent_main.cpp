@@ -13,6 +13,7 @@
 #include "../settings/language.h"
 #include "../settings/settings.h"
 #include "tray_view.h"
+#include <imm.h>
 #include <cstring>
 
 void RunMessageLoop()
@@ -142,6 +143,10 @@ int AgentMain(HINSTANCE hInstance)
 {
     SetAgentStartValues();
     g_hInst = hInstance;
+    // Nothing in the agent takes typed text. Without an input method on this thread, the
+    // activation of a window (the About dialog's at creation) starts no COM apartment,
+    // which some systems do for the input method, loading the COM libraries for nothing.
+    ImmDisableIME(0);
     char szClass[CLASS_NAME_SIZE] = {};
     char szTitle[CLASS_NAME_SIZE] = {};
     LoadStringA(hInstance, IDS_APP_CLASS, szClass, sizeof(szClass));

@@ -15,6 +15,7 @@ static const char VERSION_FORMAT[] = "v%d.%d.%d.%d";
 static const char FIRMWARE_FORMAT[] = "v%.*s";
 static const char FIRMWARE_UNKNOWN[] = "v_._._._";
 static const char DRIVER_PATH_FORMAT[] = "%s\\drivers\\" PRODUCT_DRIVER_FILE;
+static_assert(APP_PATH_SIZE >= MAX_PATH, "the shell writes up to MAX_PATH characters of a folder");
 
 // Sets a control from a fixed text field, never reading past the field.
 static void SetItemFromField(HWND hDlg, int nId, const char* pszField, size_t cbField)
@@ -52,13 +53,11 @@ static void RefreshAppVersion(HWND hDlg)
 
 static void RefreshDriverVersion(HWND hDlg)
 {
+    // The path form of the shell's query: the item-list form allocates through COM,
+    // which would load the COM libraries into the agent for one folder name.
     char szSystem[APP_PATH_SIZE] = "";
-    LPITEMIDLIST pidl = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_SYSTEM, &pidl)) && pidl) {
-        SHGetPathFromIDListA(pidl, szSystem);
-        // The shell's own free, so the agent needs no COM library loaded for one call.
-        ILFree(pidl);
-    }
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, szSystem)))
+        szSystem[0] = '\0';
     // Without the system folder the path would name a file on the current drive's root.
     if (szSystem[0] == '\0')
         return;
