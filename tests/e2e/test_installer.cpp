@@ -10,6 +10,7 @@
 #include "sim/sim_journal.h"
 #include "support/agent_process.h"
 #include "support/setup_checks.h"
+#include "settings/language.h"
 
 namespace {
 
