@@ -104,3 +104,10 @@ set(PRODUCT_CTL_EXE "q5ctl.exe")
 set(PRODUCT_CTL_REPLY_CLASS "VELTRIX Q5 control reply")
 # Longest --wait q5ctl accepts, in seconds (a day).
 set(PRODUCT_CTL_MAX_WAIT 86400)
+# The uninstaller's judge of the user's Run value, built on the agent's own rule
+# (packaging/run_check.cpp): carried inside the uninstaller, never installed. Its exit
+# codes: the command starts the agent of the folder, it does not, bad arguments.
+set(PRODUCT_RUN_CHECK_EXE "runcheck.exe")
+set(PRODUCT_RUN_CHECK_STARTS 1)
+set(PRODUCT_RUN_CHECK_OTHER 0)
+set(PRODUCT_RUN_CHECK_USAGE 2)
