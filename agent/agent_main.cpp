@@ -16,6 +16,10 @@
 #include <imm.h>
 #include <cstring>
 
+constexpr int CLASS_NAME_SIZE = 100;
+// Beyond the ending agent's pause, for its exit sequence (the icon can take 2 s).
+constexpr DWORD ENDING_AGENT_MARGIN_MS = 5000;
+
 void RunMessageLoop()
 {
     // No IsDialogMessage and no accelerators: the dialogs get no Tab/Enter/Escape handling.
@@ -133,12 +137,6 @@ static void OpenClientLibrary(HWND hWnd)
     OpenControlChannel();
 }
 
-static void CreateAboutDialog(HWND hWnd)
-{
-    g_hAboutDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), hWnd, g_trayView.pfnAboutDlgProc, 0);
-    ShowWindow(g_hAboutDlg, SW_HIDE);
-}
-
 int AgentMain(HINSTANCE hInstance)
 {
     SetAgentStartValues();
@@ -172,7 +170,7 @@ int AgentMain(HINSTANCE hInstance)
     RegisterForUpdateRestart();
     WatchSessionLock(hWnd);
     OpenClientLibrary(hWnd);
-    CreateAboutDialog(hWnd);
+    g_trayView.pfnCreateAboutDialog(hWnd);
 
     RunMessageLoop();
 

@@ -1,6 +1,7 @@
 // The agent's shared state with its start values, and the debugger trace.
 #include "agent_state.h"
-#include "../settings/share_text.h"
+#include "../settings/language.h"
+#include "../settings/settings.h"
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -25,11 +26,6 @@
     X(int, g_bLibraryClosed, 0) \
     X(int, g_bRunEntryKept, 0) \
     X(int, g_bit_rate, 0) \
-    X(int, g_nLangCount, 0) \
-    X(char**, g_ppLangNames, nullptr) \
-    X(char**, g_ppLangCodes, nullptr) \
-    X(int, g_nCurLang, 0) \
-    X(HWND, g_hAboutDlg, nullptr) \
     X(int, g_bAutoconnect, 1) \
     X(int, g_nReleaseAfterMin, 0) \
     X(int, g_bReleaseOnLock, 0) \
@@ -50,9 +46,6 @@
     X(char, g_szDeviceMenu, [DEVICE_MENU_SIZE]) \
     X(_WUSB_SERVER, g_servers, [MAX_SERVERS]) \
     X(ServerChoice, g_serverChoice, ) \
-    X(char, g_szAppDir, [APP_PATH_SIZE]) \
-    X(char, g_szSettingIni, [APP_PATH_SIZE]) \
-    X(LangText, g_text, ) \
     X(char, g_szTrace, [TRACE_SIZE]) \
     X(char, g_szHolderSeen, [SHARE_NAME_SIZE]) \
     X(char, g_szWaitedFor, [SHARE_NAME_SIZE])
@@ -70,7 +63,9 @@ void SetAgentStartValues()
 #define START_BUFFER(type, name, dims) memset(&name, 0, sizeof(name));
     AGENT_VALUES(START_VALUE)
     AGENT_BUFFERS(START_BUFFER)
-    memset(&g_shareText, 0, sizeof(g_shareText));
+    // The paths and the texts are settings/'s, with their start values there.
+    ResetProgramPaths();
+    ResetLanguageState();
 }
 
 void TraceInto(char* pszBuffer, size_t cbBuffer, const char* pszFormat, va_list args)

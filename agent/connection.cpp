@@ -2,6 +2,7 @@
 // device, what it presents, and when it asks the library to attach or detach.
 #include "connection.h"
 #include "agent_state.h"
+#include "../settings/settings.h"
 #include "device_filter.h"
 #include "device_sharing.h"
 #include "server_choice.h"

@@ -4,6 +4,12 @@
 #include <windows.h>
 #include "../settings/setting_source.h"
 
+// The periodic check and the one-shot delayed import, both on the main window.
+constexpr UINT_PTR IDT_SERVER_CHECK = 33268;
+constexpr UINT_PTR IDT_DELAY_IMPORT = 33468;
+constexpr UINT SERVER_CHECK_MS = 5000;
+constexpr UINT DELAY_IMPORT_MS = 3000;
+
 int OnWUSBNotify(HWND hWnd);
 int OnTimer(HWND hWnd, UINT_PTR nTimerId);
 int OnPowerBroadcast(HWND hWnd, WPARAM nEvent);

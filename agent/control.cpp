@@ -5,6 +5,7 @@
 #include "control.h"
 #include "control_channel.h"
 #include "agent_state.h"
+#include "../settings/settings.h"
 #include "connection.h"
 #include "device_filter.h"
 #include "server_choice.h"

@@ -2,6 +2,7 @@
 // Setting.ini, read afresh on every call so an edited list counts at the next notification.
 #include "device_filter.h"
 #include "agent_state.h"
+#include "../settings/settings.h"
 #include "../settings/policy.h"
 #include "rules/setting_names.h"
 #include <cstdarg>

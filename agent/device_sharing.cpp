@@ -2,6 +2,7 @@
 // sharing.cpp, over AgentState.
 #include "device_sharing.h"
 #include "agent_state.h"
+#include "../settings/settings.h"
 #include "connection.h"
 #include "other_agents.h"
 #include "server_choice.h"

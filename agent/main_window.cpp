@@ -7,6 +7,7 @@
 #include "control.h"
 #include "tray_view.h"
 #include "../res/resource.h"
+#include <shellapi.h>
 
 ATOM RegisterMainWindowClass(HINSTANCE hInstance, const char* pszClass)
 {

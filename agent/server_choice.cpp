@@ -1,6 +1,7 @@
 // The box the agent acts on when the library lists several.
 #include "server_choice.h"
 #include "agent_state.h"
+#include "../settings/settings.h"
 #include "rules/setting_names.h"
 #include "rules/wusb_record.h"
 #include "../settings/policy.h"

@@ -1,11 +1,15 @@
 // The one shutdown of the agent, whichever way it is asked for.
 #include "shutdown.h"
 #include "agent_state.h"
+#include "connection.h"
 #include "device_sharing.h"
 #include "server_choice.h"
 #include "rules/wusb_record.h"
 #include "../settings/language.h"
 #include "tray_view.h"
+
+// The detach wait at a logoff, inside the 5 s Windows gives a program to end.
+constexpr DWORD ENDSESSION_DETACH_WAIT_MS = 2000;
 
 // The device belongs to the computer, not to this session: an agent that ends gives
 // it back only when no agent of another session still runs (unless the whole computer
@@ -42,8 +46,7 @@ static void AnnounceEnding()
 // The About dialog goes before the main window, whose WM_DESTROY ends the loop.
 static void DestroyAgentWindows(HWND hWnd)
 {
-    DestroyWindow(g_hAboutDlg);
-    g_hAboutDlg = nullptr;
+    g_trayView.pfnDestroyAboutDialog();
     DestroyWindow(hWnd);
 }
 

@@ -3,6 +3,9 @@
 #pragma once
 #include <windows.h>
 
+// The library stays open this long after the loop, so a detach can finish.
+constexpr DWORD SHUTDOWN_PAUSE_MS = 3000;
+
 // The exit sequence: the device, the icon, the language lists, the windows (whose
 // destruction ends the loop). Returns 1.
 int ExitAgent(HWND hWnd);

@@ -37,7 +37,9 @@ struct TrayView {
     int (*pfnOnTaskbarCreated)(HWND hWnd);
     int (*pfnOnDisplayChange)(HWND hWnd);
     const UINT* puTaskbarCreatedMsg;   // 0 until the icon is first added
-    DLGPROC pfnAboutDlgProc;
+    // The About dialog: created hidden at start-up, owned by the main window; destroyed at exit.
+    int (*pfnCreateAboutDialog)(HWND hOwner);
+    int (*pfnDestroyAboutDialog)();
     DLGPROC pfnAlreadyRunningDlgProc;
 };
 extern const TrayView g_trayView;

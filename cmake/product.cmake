@@ -110,3 +110,10 @@ set(PRODUCT_DRIVER_FILE "veltrix_q5.sys")
 set(PRODUCT_CTL_REPLY_CLASS "${PRODUCT_NAME} control reply")
 # Longest --wait q5ctl accepts, in seconds (a day).
 set(PRODUCT_CTL_MAX_WAIT 86400)
+# The uninstaller's judge of the user's Run value, built on the agent's own rule
+# (packaging/run_check.cpp): carried inside the uninstaller, never installed. Its exit
+# codes: the command starts the agent of the folder, it does not, bad arguments.
+set(PRODUCT_RUN_CHECK_EXE "runcheck.exe")
+set(PRODUCT_RUN_CHECK_STARTS 1)
+set(PRODUCT_RUN_CHECK_OTHER 0)
+set(PRODUCT_RUN_CHECK_USAGE 2)

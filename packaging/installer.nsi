@@ -4,7 +4,7 @@
 ;   install turns it on and an upgrade keeps the user's choice), /D=<folder> (last).
 ; Built by make_installer.sh, which passes VERSION, ART_DIR (icons and artwork drawn by the
 ; build), GEN_DIR (the generated file lists), PRODUCT_NSH, OUT_FILE, LONGEST_FILE_PATH,
-; STAGED_SIZE_KB, MANIFEST and, when signing, SIGN_CMD.
+; STAGED_SIZE_KB, MANIFEST, RUN_CHECK (the run check program) and, when signing, SIGN_CMD.
 Unicode true
 Target amd64-unicode
 RequestExecutionLevel user
@@ -465,9 +465,13 @@ Section "Uninstall"
         !insertmacro FAIL "$(AGENT_STILL_RUNS)"
     ${EndIf}
     !insertmacro FAIL_IF_IN_USE
-    ; A folder the ANSI code page cannot spell is written by the agent as its short
-    ; path: take it while the folder still exists, to know the Run value below.
-    GetFullPathName /SHORT $1 "$INSTDIR"
+    ; Whether Start with Windows starts this installation's agent, judged by the agent's
+    ; own rule while the folder still exists (it may be written by its short path).
+    ; The command is the rest of the line, quotes and all; no answer keeps the value.
+    ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\${RUN_CHECK_EXE}" "${RUN_CHECK}"
+    ExecWait '"$PLUGINSDIR\${RUN_CHECK_EXE}" "$INSTDIR" $0' $1
 
     !include "${GEN_DIR}/uninstall_files.nsh"
     Delete "$INSTDIR\${UNINSTALLER}"
@@ -477,11 +481,7 @@ Section "Uninstall"
     RMDir "$INSTDIR"   ; kept when the user left files of their own in it
     Delete "${SHORTCUT}"
 
-    ; Start with Windows only when it starts this installation's agent.
-    ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-    ${If} $0 == '"$INSTDIR\${EXE_NAME}"'
-    ${OrIf} $0 == "$INSTDIR\${EXE_NAME}"
-    ${OrIf} $0 == '"$1\${EXE_NAME}"'
+    ${If} $1 == ${RUN_CHECK_STARTS}
         DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ${EndIf}
     DeleteRegKey HKCU "${AGENT_KEY}"

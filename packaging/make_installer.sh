@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Makes the setup program from a built program folder:
-#   packaging/make_installer.sh <dist folder> <output folder> <version>
+#   packaging/make_installer.sh <dist folder> <output folder> <version> [<run check exe>]
 # Stages the program folder as it will be installed (<output>/stage/<product>),
 # writes the NSIS file lists for install and uninstall from what was staged, and
-# runs makensis into <output>/<file stem>-Setup-<version>.exe.
+# runs makensis into <output>/<file stem>-Setup-<version>.exe. The uninstaller carries
+# the run check (packaging/run_check.cpp, by default the one built beside the dist folder)
+# to judge the user's Run value.
 #   WUSB_DIR=<folder>      package that folder's wusb.dll and other DLLs instead of the stand-in
 #   SIGN_PFX, SIGN_PASS    Authenticode-sign the programs, the uninstaller and the setup
 set -euo pipefail
@@ -15,6 +17,8 @@ PRODUCT_DEFS="$(dirname "$DIST")/generated"
 ART_DIR="$PRODUCT_DEFS/icons"
 . "$PRODUCT_DEFS/product.sh"
 export PRODUCT_NAME   # for sign.sh
+RUN_CHECK_BUILT="${4:-$(dirname "$DIST")/packaging/$PRODUCT_RUN_CHECK_EXE}"
+[ -f "$RUN_CHECK_BUILT" ] || { echo "make_installer.sh: no $RUN_CHECK_BUILT (build it first)" >&2; exit 1; }
 PRODUCT="$PRODUCT_NAME"
 STAGE="$OUT/stage/$PRODUCT"
 GEN="$OUT/nsis"
@@ -24,6 +28,10 @@ KEPT=Setting.ini   # an administrator's edits outlive upgrades: installed only w
 # ---- Stage the program folder ------------------------------------------------
 rm -rf "$GEN" && mkdir -p "$GEN"
 "$HERE/stage.sh" "$DIST" "$STAGE"
+# A copy, so that signing it leaves the build's own alone.
+RUN_CHECK="$GEN/$(basename "$RUN_CHECK_BUILT")"
+cp "$RUN_CHECK_BUILT" "$RUN_CHECK"
+[ -n "${SIGN_PFX:-}" ] && "$HERE/sign.sh" "$RUN_CHECK"
 
 # ---- File lists: the uninstaller removes exactly what the installer put there --
 nsis_path() { printf '%s' "$1" | sed 's/\$/$$/g'; }   # '$' is NSIS's variable sign
@@ -73,5 +81,5 @@ SIGN_DEFINE=()
 [ -n "${SIGN_PFX:-}" ] && SIGN_DEFINE=(-DSIGN_CMD="$HERE/sign.sh")
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$VERSION" -DART_DIR="$ART_DIR" \
     -DGEN_DIR="$GEN" -DPRODUCT_NSH="$PRODUCT_DEFS/product.nsh" -DOUT_FILE="$SETUP" -DLONGEST_FILE_PATH="$LONGEST" \
-    -DSTAGED_SIZE_KB="$SIZE_KB" -DMANIFEST="$MANIFEST" "${SIGN_DEFINE[@]}" "$HERE/installer.nsi"
+    -DSTAGED_SIZE_KB="$SIZE_KB" -DMANIFEST="$MANIFEST" -DRUN_CHECK="$RUN_CHECK" "${SIGN_DEFINE[@]}" "$HERE/installer.nsi"
 echo "$SETUP"

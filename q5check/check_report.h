@@ -3,9 +3,9 @@
 // plain text for people, one JSON object for scripts and support tickets.
 #pragma once
 #include <cstddef>
-#include "agent/agent_state.h"
 #include "agent/device_filter.h"
 #include "agent/server_choice.h"
+#include "agent/wusb/wusb.h"
 #include "rules/wusb_record.h"
 #include "settings/share_settings.h"
 #include "check_sources.h"

@@ -2,7 +2,7 @@
 // user's registry, the machine's defaults or built in; and the policy values ignored.
 #pragma once
 #include "rules/text_out.h"
-#include "agent/agent_state.h"
+#include "settings/language.h"
 #include "settings/policy.h"
 #include "settings/share_settings.h"
 

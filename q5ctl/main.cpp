@@ -4,7 +4,7 @@
 #include "ctl_channel.h"
 #include "ctl_command.h"
 #include "ctl_output.h"
-#include "agent/agent_state.h"
+#include "agent/connection.h"
 #include "agent/dll_search.h"
 #include "agent/program_path.h"
 #include "rules/reg_key.h"

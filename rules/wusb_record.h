@@ -24,4 +24,5 @@ unsigned int ServerIdOfAddress(const unsigned char abAddr[4]);
 // In use by the computer the library calls this one, letter case aside.
 int IsHeldBy(const _WUSB_SERVER* pServer, const char* pszComputer);
 // The server's web page, "http://a.b.c.d"; 0 (and "") without an address record.
+constexpr int DEVICE_URL_SIZE = 128;
 int FormatServerUrl(const _WUSB_SERVER* pServer, char* pszUrl, size_t cbUrl);

@@ -1,6 +1,6 @@
 // Language lists from Setting.ini, the text table from the language file, and the switch.
 #include "language.h"
-#include "../agent/agent_state.h"
+#include "settings.h"
 #include "../res/resource.h"
 #include "share_text.h"
 #include "rules/setting_names.h"
@@ -8,6 +8,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+int g_nLangCount;
+char** g_ppLangNames;
+char** g_ppLangCodes;
+int g_nCurLang;
+LangText g_text;
+
+void ResetLanguageState()
+{
+    g_nLangCount = 0;
+    g_ppLangNames = nullptr;
+    g_ppLangCodes = nullptr;
+    g_nCurLang = 0;
+    memset(&g_text, 0, sizeof(g_text));
+    memset(&g_shareText, 0, sizeof(g_shareText));
+}
 
 #define LANG_FIELD(section, field, def) \
     { section, #field, offsetof(LangText, field), sizeof(LangText::field), def }
@@ -144,5 +160,3 @@ int LoadLanguage(const char* pszCode)
     ReadLangTexts(pszLangFile);
     return 1;
 }
-
-// Status word of a presented status, or null when the tooltip is not re-titled.

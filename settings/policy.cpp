@@ -2,6 +2,7 @@
 #include "policy.h"
 #include "rules/reg_key.h"
 #include "share_settings.h"
+#include "language.h"
 #include "../agent/agent_state.h"
 #include "../agent/device_filter.h"
 #include "rules/wusb_record.h"

@@ -11,6 +11,15 @@
 #include <cstdio>
 #include <cstring>
 
+char g_szAppDir[APP_PATH_SIZE];
+char g_szSettingIni[APP_PATH_SIZE];
+
+void ResetProgramPaths()
+{
+    memset(g_szAppDir, 0, sizeof(g_szAppDir));
+    memset(g_szSettingIni, 0, sizeof(g_szSettingIni));
+}
+
 // The Run value: the executable's path in double quotes, so that a path with
 // spaces can't be taken for "C:\Program.exe" plus arguments at logon.
 constexpr int RUN_COMMAND_SIZE = APP_PATH_SIZE + 2;

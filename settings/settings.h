@@ -4,6 +4,15 @@
 #include "setting_source.h"
 #include <windows.h>
 
+constexpr int APP_PATH_SIZE = PRODUCT_PATH_SIZE;     // MAX_PATH-sized path buffers
+
+// The program folder (no trailing backslash) and its Setting.ini; "" until found.
+extern char g_szAppDir[APP_PATH_SIZE];
+extern char g_szSettingIni[APP_PATH_SIZE];
+
+// Both paths at their start value, empty.
+void ResetProgramPaths();
+
 // The registry layout (PRODUCT_AGENT_KEY under HKEY_CURRENT_USER, the machine's defaults
 // under the same key in HKEY_LOCAL_MACHINE, PRODUCT_RUN_KEY) is product.h's.
 

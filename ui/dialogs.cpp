@@ -4,11 +4,15 @@
 #include "../agent/file_version.h"
 #include "../agent/program_path.h"
 #include "../agent/server_choice.h"
+#include "../settings/language.h"
+#include "../settings/settings.h"
 #include "../res/resource.h"
 #include <shlobj.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+HWND g_hAboutDlg;
 
 constexpr int VERSION_TEXT_SIZE = 50;
 static const char VERSION_FORMAT[] = "v%d.%d.%d.%d";
@@ -139,6 +143,20 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     default:
         return FALSE;
     }
+}
+
+int CreateAboutDialog(HWND hOwner)
+{
+    g_hAboutDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), hOwner, AboutDlgProc, 0);
+    ShowWindow(g_hAboutDlg, SW_HIDE);
+    return g_hAboutDlg != nullptr;
+}
+
+int DestroyAboutDialog()
+{
+    DestroyWindow(g_hAboutDlg);
+    g_hAboutDlg = nullptr;
+    return 1;
 }
 
 INT_PTR CALLBACK AlreadyRunningDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)

@@ -1,6 +1,7 @@
 // The notification-area icon: one record, g_nid, reused for every call to the shell.
 #include "tray_icon.h"
 #include "../agent/agent_state.h"
+#include "../settings/language.h"
 #include "../res/resource.h"
 #include <cstdio>
 #include <cstring>

@@ -28,6 +28,6 @@ int OnTaskbarCreated(HWND hWnd);
 int OnDisplayChange(HWND hWnd);
 // The image of an icon resource as the tray icon shows it (null before the first load).
 HICON TrayImageOf(int nIconId);
-// The icon's record, the menus and the notice's time back to how a process starts with
-// them (ui/tray_view.cpp): for the tests between cases.
+// The icon's record, the menus, the notice's time and the About dialog's handle back to
+// how a process starts with them (ui/tray_view.cpp): for the tests between cases.
 void ResetScreenState();

@@ -1,6 +1,7 @@
 // The tray popup menu, built afresh at each opening from the agent state,
 // and the commands it carries.
 #include "tray_menu.h"
+#include "dialogs.h"
 #include "tray_icon.h"
 #include "../agent/agent_state.h"
 #include "../agent/connection.h"

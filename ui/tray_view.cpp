@@ -20,7 +20,8 @@ const TrayView g_trayView = {
     OnTaskbarCreated,
     OnDisplayChange,
     &g_uTaskbarCreatedMsg,
-    AboutDlgProc,
+    CreateAboutDialog,
+    DestroyAboutDialog,
     AlreadyRunningDlgProc,
 };
 
@@ -29,4 +30,5 @@ void ResetScreenState()
     memset(&g_nid, 0, sizeof(g_nid));
     g_hMenuBar = g_hPopupMenu = g_hDeviceMenu = g_hOptionMenu = g_hLangMenu = nullptr;
     g_nShareNoticeAt = 0;
+    g_hAboutDlg = nullptr;
 }

@@ -22,6 +22,13 @@ struct WusbLibrary {
     char* pszComputerName;   // exported data, not a function
 };
 
+// How the agent (and the check beside it) opens the library: the notification
+// message, then two fixed arguments; and how many records a list call asks for.
+constexpr UINT WM_WUSB_NOTIFY = WM_APP + 100;
+constexpr int WUSB_OPEN_ARG3 = 3000;
+constexpr int WUSB_OPEN_ARG4 = 0;
+constexpr int MAX_SERVERS = 8;
+
 // Bound table; all null until BindWusbLibrary succeeds. Tests install fakes here.
 extern WusbLibrary g_wusb;
 

@@ -2,6 +2,8 @@
 // bandwidth test, a device held elsewhere, suspend and resume.
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
+#include "agent/connection.h"
+#include "agent/shutdown.h"
 
 namespace {
 

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <functional>
 #include <set>
 #include "rules/reg_key.h"
 #include "settings/settings.h"
 #include "sim/sim_journal.h"
 #include "support/agent_process.h"
 #include "support/setup_checks.h"
+#include "settings/language.h"
 
 namespace {
 
@@ -403,6 +405,29 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_FALSE(KeyExists(PRODUCT_AGENT_KEY));
+}
+
+// The uninstaller removes the Run value only when it starts this installation's agent,
+// however it is spelt, and keeps another installation's.
+TEST_F(Installer, UninstallJudgesTheRunValueByTheAgentsRule)
+{
+    // Spelt once the folder is installed: its short form needs it to exist.
+    const struct { std::function<std::string()> value; bool bKept; } kCases[] = {
+        {[&] { return "\"" + root.Path() + "\\other\\" + kExeName + "\""; }, true},
+        {[&] { return folder + "\\" + kExeName; }, false},
+        {[&] { return "\"" + ShortPath(folder) + "\\VELTRIX Q5.EXE\" /x"; }, false},
+    };
+    RegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_SET_VALUE), ERROR_SUCCESS);
+    for (const auto& c : kCases) {
+        ASSERT_EQ(RunSetup(folder), 0);
+        const std::string value = c.value();
+        key.SetString(PRODUCT_RUN_VALUE, value.c_str());
+        EXPECT_EQ(RunUninstaller(folder), 0);
+        std::string run;
+        EXPECT_EQ(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run), c.bKept) << value;
+        key.DeleteValue(PRODUCT_RUN_VALUE);
+    }
 }
 
 // A setup run without a folder upgrades the installation where it is.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
 #include "agent/other_agents.h"
+#include "agent/connection.h"
 
 namespace {
 

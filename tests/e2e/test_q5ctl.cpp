@@ -6,6 +6,7 @@
 #include "support/console_process.h"
 #include "agent/control_channel.h"
 #include "q5ctl/ctl_command.h"
+#include "agent/connection.h"
 #include <thread>
 
 namespace {

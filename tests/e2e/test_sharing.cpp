@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
 #include "ui/tray_icon.h"
+#include "agent/connection.h"
 #include <tlhelp32.h>
 
 namespace {

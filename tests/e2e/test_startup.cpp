@@ -3,6 +3,7 @@
 #include "support/agent_process.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "agent/shutdown.h"
 
 namespace {
 

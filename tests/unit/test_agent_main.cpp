@@ -7,6 +7,8 @@
 #include "agent/main_window.h"
 #include "res/resource.h"
 #include "product.h"
+#include "agent/shutdown.h"
+#include "ui/dialogs.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "agent/connection.h"
 #include "ui/tray_icon.h"
 #include "res/resource.h"
+#include "settings/language.h"
 #include <memory>
 #include <vector>
 

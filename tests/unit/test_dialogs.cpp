@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 #include "ui/dialogs.h"
 #include "res/resource.h"
+#include "settings/language.h"
 #include <shlobj.h>
 #include <cstring>
 #include <string>

@@ -6,6 +6,7 @@
 #include "agent/main_window.h"
 #include "agent/shutdown.h"
 #include "res/resource.h"
+#include "agent/connection.h"
 
 namespace {
 

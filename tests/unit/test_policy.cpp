@@ -9,6 +9,7 @@
 #include "agent/connection.h"
 #include "agent/device_filter.h"
 #include "agent/server_choice.h"
+#include "settings/language.h"
 #include <functional>
 #include <string>
 #include <vector>

@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 #include "agent/main_window.h"
 #include "agent/program_path.h"
+#include "settings/settings.h"
 
 TEST(Trace, CutsAtBufferAndTerminates)
 {

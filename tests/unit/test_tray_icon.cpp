@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 #include "ui/tray_icon.h"
 #include "res/resource.h"
+#include "settings/language.h"
 
 // Width of an icon's image; 0 for a handle that is no icon (any more).
 static int IconWidth(HICON hIcon)

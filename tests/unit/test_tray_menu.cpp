@@ -8,6 +8,8 @@
 #include "ui/dialogs.h"
 #include "settings/settings.h"
 #include "res/resource.h"
+#include "settings/language.h"
+#include "agent/connection.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
