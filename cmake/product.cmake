@@ -18,6 +18,8 @@ set(PRODUCT_LANG_VALUE "lang")
 set(PRODUCT_DEFAULT_LANG "de")
 set(PRODUCT_RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run")
 set(PRODUCT_RUN_VALUE "Skyvela")
+# The first title of the texts ("Title" t1), built in for a language file without it.
+set(PRODUCT_TITLE_TEXT "Skyvela")
 # One agent per session.
 set(PRODUCT_INSTANCE_MUTEX "Local\\${PRODUCT_NAME} agent")
 # Set by an agent whose windows are gone while it still holds the session's one place

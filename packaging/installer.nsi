@@ -1,4 +1,4 @@
-; Per-user setup of the VELTRIX Q5 tray agent: no elevation, Apps & features entry,
+; Per-user setup of the tray agent: no elevation, Apps & features entry,
 ; in-place upgrade that first ends a running agent the way its own Exit command does.
 ;   Silent switches: /S, /AUTOSTART=0 or /AUTOSTART=1 (Start with Windows; without it a first
 ;   install turns it on and an upgrade keeps the user's choice), /D=<folder> (last).

@@ -30,7 +30,7 @@ void ResetLanguageState()
 
 // Read in this order; Message and Tip have no default text.
 static const LangField s_langFields[] = {
-    LANG_FIELD("Title", t1, "Skyvela"),
+    LANG_FIELD("Title", t1, PRODUCT_TITLE_TEXT),
     LANG_FIELD("Title", t2, "No device found"),
     LANG_FIELD("Title", t3, "Disconnected"),
     LANG_FIELD("Title", t4, "Occupid by"),

@@ -45,7 +45,7 @@ static int FormatRunCommand(char* pszCommand, int cbCommand)
 }
 
 // The folder is the path up to its last backslash, so a renamed program (a browser
-// saves a second download as "VELTRIX Q5 (1).exe") still finds its Setting.ini and
+// saves a second download as "<agent> (1).exe") still finds its Setting.ini and
 // language files. Without a faithful path it stays empty.
 int InitAppDir()
 {

@@ -34,7 +34,7 @@ int ReadLangSetting(char* pszCode, DWORD cbCode, SettingValue* pValue);
 void StoreLangCode(const char* pszCode);
 // Flips autostart and stores it with the Run entry; nothing while a policy fixes it.
 void ToggleStartWithWindows();
-// The logon step of a per-machine install (Active Setup runs "VELTRIX Q5.exe /logon" and
+// The logon step of a per-machine install (Active Setup runs "<agent>.exe /logon" and
 // waits for it): writes the user's Run value for this program when autostart is on (the
 // user's "startwin", else the machine's) and no Run value starts an existing program;
 // writes nothing else and starts nothing. Always 0, the exit code.
