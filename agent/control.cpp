@@ -271,8 +271,8 @@ void OpenControlChannel()
 LRESULT OnCopyData(HWND hWnd, WPARAM wParam, LPARAM lParam)
 {
     if (!s_bChannelOpen) {
-        Trace("q5ctl request refused: the agent is still starting\n");
-        return FALSE;
+        Trace("q5ctl request put off: the agent is still starting\n");
+        return CONTROL_NOT_YET;
     }
     ControlRequest request;
     const char* pszWhy = "";

@@ -29,6 +29,10 @@ struct ControlRequest {
     DWORD dwArg;       // CONTROL_AUTOCONNECT: 0 or 1; every other verb: 0
 };
 
+// WM_COPYDATA's result: 0 refused (a malformed record); 1 taken, the answer sent; this,
+// not taken yet because the agent is still starting: ask again shortly.
+constexpr LRESULT CONTROL_NOT_YET = 2;
+
 // What the agent did with a request.
 enum ControlResult {
     CONTROL_DONE = 1,

@@ -70,9 +70,20 @@ CtlAsk AskAgent(HWND hAgent, DWORD dwVerb, DWORD dwArg, ControlReply* pReply)
     s_hAsked = hAgent;
     s_bReplied = 0;
     DWORD_PTR dwResult = FALSE;
-    LRESULT lSent = SendMessageTimeoutA(hAgent, WM_COPYDATA, (WPARAM)s_hReply, (LPARAM)&copy, SMTO_ABORTIFHUNG,
-                                        CTL_REQUEST_TIMEOUT_MS, &dwResult);
+    LRESULT lSent = 0;
+    // An agent still starting (a script run at logon) puts the request off: ask again
+    // until it is ready, as long as a start may take.
+    ULONGLONG nStart = GetTickCount64();
+    for (;;) {
+        lSent = SendMessageTimeoutA(hAgent, WM_COPYDATA, (WPARAM)s_hReply, (LPARAM)&copy, SMTO_ABORTIFHUNG,
+                                    CTL_REQUEST_TIMEOUT_MS, &dwResult);
+        if (!lSent || dwResult != (DWORD_PTR)CONTROL_NOT_YET || GetTickCount64() - nStart >= CTL_START_TIMEOUT_MS)
+            break;
+        Sleep(CTL_NOT_YET_POLL_MS);
+    }
     s_hAsked = nullptr;
+    if (lSent && dwResult == (DWORD_PTR)CONTROL_NOT_YET)
+        return CTL_ASK_NO_ANSWER;
     if (!lSent)
         return IsWindow(hAgent) ? CTL_ASK_NO_ANSWER : CTL_ASK_NO_AGENT;
     if (!dwResult)

@@ -8,6 +8,8 @@
 constexpr UINT CTL_REQUEST_TIMEOUT_MS = 10000;
 // --start: the longest wait for a started agent to answer.
 constexpr DWORD CTL_START_TIMEOUT_MS = 30000;
+// How often a request put off by a starting agent is sent again.
+constexpr DWORD CTL_NOT_YET_POLL_MS = 100;
 
 enum CtlAsk {
     CTL_ASK_ANSWERED,    // *pReply holds the answer
