@@ -21,11 +21,9 @@ class Office : public ::testing::Test {
 protected:
     RegistrySandbox registry;
 
-    // Ends the agent as a user's Exit, a logoff, an installer or a shutdown does; the
-    // time it took in *pMs.
-    static void EndAgent(AgentProcess& agent, HWND hWnd, End end, ULONGLONG* pMs)
+    // Ends the agent as a user's Exit, a logoff, an installer or a shutdown does.
+    static void EndAgent(AgentProcess& agent, HWND hWnd, End end)
     {
-        ULONGLONG nStart = GetTickCount64();
         if (end == End::Exit) {
             ASSERT_TRUE(ExitAgentByMenu(agent, hWnd));
         } else {
@@ -36,7 +34,6 @@ protected:
             ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_ENDSESSION, TRUE, nFlags, SMTO_BLOCK, 10000, &nAnswer));
             ASSERT_TRUE(agent.WaitExit(E2E_EXIT_TIMEOUT_MS));
         }
-        *pMs = GetTickCount64() - nStart;
     }
     // The agent of another session, once this test process (which holds no slot) sees it.
     static bool StartOtherSession(AgentProcess& other)
@@ -81,11 +78,9 @@ TEST_F(Office, AnotherSessionsAgentKeepsTheDeviceAttached)
             other.Kill();
             ASSERT_TRUE(other.WaitExit(10000));
         }
-        ULONGLONG nMs = 0;
-        EndAgent(agent, hWnd, c.end, &nMs);
+        EndAgent(agent, hWnd, c.end);
         EXPECT_EQ(folder.CountCalls(E2E_UNIMPORT_CALL), c.nDetaches);
         EXPECT_EQ(folder.JournalCalls().back(), "WUSBClose() = 0");
-        printf("[ figures ] %s: ended in %llu ms\n", c.pszName, nMs);
     }
 }
 
@@ -100,8 +95,7 @@ TEST_F(Office, AnotherComputersDeviceIsNeverDetached)
         HWND hWnd = LaunchAgent(agent, folder);
         ASSERT_NE(hWnd, nullptr);
         ASSERT_TRUE(agent.WaitTrace("Device hostname = OFFICE-PC\n", 10000));
-        ULONGLONG nMs = 0;
-        EndAgent(agent, hWnd, end, &nMs);
+        EndAgent(agent, hWnd, end);
         EXPECT_EQ(folder.CountCalls("WUSBUnimportDevice("), 0);
     }
 }

@@ -27,12 +27,6 @@ protected:
     }
     ConsoleRun Ctl(const std::string& args) const { return RunConsole(folder.CtlExePath(), args, kCtlTimeoutMs); }
     std::string Status(const std::string& key) const { return JsonValue(Ctl("status --json").out, key); }
-    void SetIni(const char* pszSection, const char* pszKey, const char* pszValue) const
-    {
-        std::string ini = folder.Path() + "\\Setting.ini";
-        WritePrivateProfileStringA(pszSection, pszKey, pszValue, ini.c_str());
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
-    }
     // Started, attached by itself (the shipped autoconnect), then detached by q5ctl.
     void LaunchDetached()
     {
@@ -52,11 +46,11 @@ TEST_F(Q5ctl, NoAgentAndUsageFaults)
 {
     ASSERT_EQ(FindWindowA(AGENT_CLASS, nullptr), nullptr);
     const struct { const char* pszArgs; DWORD dwCode; const char* pszErr; const char* pszOut; } kCases[] = {
-        {"status", CTL_EXIT_NO_AGENT, "no VELTRIX Q5 agent runs in this session (start it, or add --start)\n", ""},
-        {"connect --wait 5", CTL_EXIT_NO_AGENT, "no VELTRIX Q5 agent runs in this session (start it, or add --start)\n",
+        {"status", CTL_EXIT_NO_AGENT, "no " PRODUCT_NAME " agent runs in this session (start it, or add --start)\n", ""},
+        {"connect --wait 5", CTL_EXIT_NO_AGENT, "no " PRODUCT_NAME " agent runs in this session (start it, or add --start)\n",
          ""},
         {"status --json", CTL_EXIT_NO_AGENT, "",
-         "{\"verb\": \"status\", \"result\": \"no_agent\", \"exit_code\": 8, \"message\": \"no VELTRIX Q5 agent "
+         "{\"verb\": \"status\", \"result\": \"no_agent\", \"exit_code\": 8, \"message\": \"no " PRODUCT_NAME " agent "
          "runs in this session (start it, or add --start)\"}\n"},
         {"frobnicate", CTL_EXIT_USAGE, "q5ctl: unknown verb: frobnicate (q5ctl --help lists the verbs)\n", ""},
         {"run --", CTL_EXIT_USAGE, "q5ctl: missing program after -- (q5ctl --help lists the verbs)\n", ""},
@@ -112,17 +106,12 @@ TEST_F(Q5ctl, ConnectWaitEndsWithTheCodeOfEachState)
             own.SetScenario(c.pszSection, c.pszKey, c.pszValue);
         if (c.pszKey == std::string("holder"))
             own.SetScenario("server", "status", "3");
-        if (c.bSettingIni) {
-            std::string ini = own.Path() + "\\Setting.ini";
-            WritePrivateProfileStringA(c.pszSection, c.pszKey, c.pszValue, ini.c_str());
-            WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
-        }
+        if (c.bSettingIni)
+            own.SetSetting(c.pszSection, c.pszKey, c.pszValue);
         AgentProcess own_agent;
         HWND hWnd = LaunchAgent(own_agent, own);
         ASSERT_NE(hWnd, nullptr);
-        ULONGLONG nStart = GetTickCount64();
         ConsoleRun run = RunConsole(own.CtlExePath(), c.pszArgs, kCtlTimeoutMs);
-        ULONGLONG nMs = GetTickCount64() - nStart;
         EXPECT_EQ(run.dwExitCode, c.dwCode) << run.out << run.err;
         std::string line = c.dwCode == CTL_EXIT_OK ? run.out : run.err;
         EXPECT_EQ(line.rfind(c.pszLine, 0), 0u) << line;
@@ -132,7 +121,6 @@ TEST_F(Q5ctl, ConnectWaitEndsWithTheCodeOfEachState)
         if (c.dwCode == CTL_EXIT_IN_USE) {
             EXPECT_EQ(JsonValue(status.out, "holder"), "\"OTHER-PC\"");
         }
-        printf("[ figures ] connect --wait, %s: %llu ms\n", c.pszName, nMs);
         EXPECT_TRUE(ExitAgentByMenu(own_agent, hWnd));
     }
 }
@@ -428,7 +416,6 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     // The program's own code; plus 100 where the Ctrl+C reached it too. (Wine delivers it to
     // the program when the test runs on a terminal, not when ctest holds its output on pipes.)
     EXPECT_TRUE(dwCode == 5 || dwCode == 105) << dwCode;
-    printf("[ figures ] the program %s the Ctrl+C itself\n", dwCode == 105 ? "took" : "did not see");
     TerminateProcess(pi.hProcess, 99);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

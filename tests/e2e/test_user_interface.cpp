@@ -91,7 +91,7 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     ASSERT_NE(hAbout, nullptr);
     char szCaption[64] = {};
     GetWindowTextA(hAbout, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, "VELTRIX Q5");
+    EXPECT_STREQ(szCaption, PRODUCT_NAME);
     EXPECT_EQ(DlgItemText(hAbout, IDC_APP_VERSION), "v" AGENT_VERSION_TEXT);
     EXPECT_EQ(DlgItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
     EXPECT_EQ(DlgItemText(hAbout, IDC_APP_LABEL), folder.LangText("Message", "msg4", "de"));

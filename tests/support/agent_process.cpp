@@ -84,6 +84,19 @@ int ProgramFolder::CountCalls(const std::string& prefix) const
     return n;
 }
 
+unsigned long long ProgramFolder::FirstCall(const std::string& prefix, unsigned long long nFrom) const
+{
+    for (const Entry& e : Journal())
+        if (e.nMs >= nFrom && e.call.compare(0, prefix.size(), prefix) == 0)
+            return e.nMs;
+    return 0;
+}
+
+bool ProgramFolder::WaitCalls(const std::string& prefix, int nCount, DWORD nTimeoutMs) const
+{
+    return WaitUntil(nTimeoutMs, [&] { return CountCalls(prefix) >= nCount; });
+}
+
 std::string ProgramFolder::LangText(const char* pszSection, const char* pszKey, const char* pszCode) const
 {
     char szText[512] = {};
@@ -296,22 +309,29 @@ HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::st
     return agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
 }
 
-HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
+bool WaitAttached(const ProgramFolder& folder, int nImports, DWORD nTimeoutMs)
 {
-    HWND hWnd = LaunchAgent(agent, folder, exePath);
-    if (!hWnd || !WaitUntil(15000, [&] { return folder.CountCalls(E2E_IMPORT_CALL) > 0; }))
-        return nullptr;
-    // The import's notification brings a list refresh that shows the device held here.
-    bool bRefreshed = WaitUntil(5000, [&] {
-        bool bImported = false;
+    return WaitUntil(nTimeoutMs, [&] {
+        int nSeen = 0;
         for (const std::string& call : folder.JournalCalls()) {
-            bImported = bImported || call == E2E_IMPORT_CALL;
-            if (bImported && call.rfind("WUSBGetServerList(", 0) == 0)
+            nSeen += call == E2E_IMPORT_CALL;
+            if (nSeen >= nImports && call.rfind("WUSBGetServerList(", 0) == 0)
                 return true;
         }
         return false;
     });
-    return bRefreshed ? hWnd : nullptr;
+}
+
+int SettledImports(const ProgramFolder& folder)
+{
+    Sleep(DELAY_IMPORT_MS + 1500);
+    return folder.CountCalls("WUSBImportDevice(");
+}
+
+HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
+{
+    HWND hWnd = LaunchAgent(agent, folder, exePath);
+    return hWnd && WaitAttached(folder, 1) ? hWnd : nullptr;
 }
 
 HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
@@ -319,6 +339,17 @@ HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
     std::vector<HWND> dialogs;
     WaitUntil(nTimeoutMs, [&] { return !(dialogs = agent.VisibleDialogs()).empty(); });
     return dialogs.empty() ? nullptr : dialogs.front();
+}
+
+HWND StartToDialog(AgentProcess& agent, const std::string& exePath)
+{
+    return agent.Start(exePath) ? WaitVisibleDialog(agent, E2E_START_TIMEOUT_MS) : nullptr;
+}
+
+bool AnswerOkAndWaitExit(AgentProcess& agent, HWND hDlg, DWORD* pCode)
+{
+    PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    return agent.WaitExit(E2E_EXIT_TIMEOUT_MS, pCode);
 }
 
 bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode)

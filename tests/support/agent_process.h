@@ -33,6 +33,10 @@ public:
     struct Entry { unsigned long long nMs; std::string call; };
     std::vector<Entry> Journal() const;
     int CountCalls(const std::string& prefix) const;   // calls starting with prefix
+    // Time stamp of the first call starting with prefix at or after nFrom; 0 when none.
+    unsigned long long FirstCall(const std::string& prefix, unsigned long long nFrom = 0) const;
+    // Waits until nCount calls start with prefix.
+    bool WaitCalls(const std::string& prefix, int nCount = 1, DWORD nTimeoutMs = 10000) const;
     // A text of the folder's language file for the code ("de": what a fresh registry speaks).
     std::string LangText(const char* pszSection, const char* pszKey, const char* pszCode = "de") const;
 private:
@@ -108,6 +112,12 @@ constexpr DWORD E2E_EXIT_TIMEOUT_MS = 20000;
 constexpr const char* E2E_IMPORT_CALL = "WUSBImportDevice(167880896,1) = 0";
 constexpr const char* E2E_UNIMPORT_CALL = "WUSBUnimportDevice(167880896,1) = 0";
 
+// Waits for the n-th attach of the default free device and the list refresh after it,
+// which shows the device held here.
+bool WaitAttached(const ProgramFolder& folder, int nImports, DWORD nTimeoutMs = 20000);
+// Waits as long as an automatic attach that would come takes (its delay and a margin),
+// then counts the attaches of the journal.
+int SettledImports(const ProgramFolder& folder);
 // Starts the agent in the folder (or the exe given) and waits for its main window;
 // null when it never came.
 HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
@@ -117,6 +127,11 @@ HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::st
 HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
 // Waits for a visible dialog box of the process; null when none came.
 HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs);
+// Starts the program and waits for a visible dialog box of it (a second start's, an error
+// box); null when it never came.
+HWND StartToDialog(AgentProcess& agent, const std::string& exePath);
+// Answers a dialog box of the process with OK and waits for the process to end.
+bool AnswerOkAndWaitExit(AgentProcess& agent, HWND hDlg, DWORD* pCode = nullptr);
 // Keyboard or mouse input on the desktop, as a user's: GetLastInputInfo moves on
 // (under Wine it stays 0 until the first input). False when the time did not move.
 bool MakeUserInput();

@@ -34,18 +34,6 @@ protected:
     TempDir m_dir{"policy"};
 };
 
-// Benchmark, printed only: what reading the list costs at each notification.
-double MicrosecondsPerFilterCall(const _WUSB_DEVICE* pDevice)
-{
-    LARGE_INTEGER freq, start, end;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&start);
-    for (int i = 0; i < 1000; ++i)
-        FindDeviceType(pDevice);
-    QueryPerformanceCounter(&end);
-    return (double)(end.QuadPart - start.QuadPart) * 1e3 / (double)freq.QuadPart;
-}
-
 }  // namespace
 
 TEST_F(Policy, ReaderTakesSoundValuesComputerFirstAndNotesTheRest)
@@ -208,13 +196,11 @@ TEST_F(Policy, DeviceListOfAPolicyDecidesAtEachCall)
     other.wProductId = 0x5678;
     EXPECT_EQ(IsSupportedDevice(&listed), 1);
     EXPECT_EQ(IsSupportedDevice(&other), 0);
-    printf("[ figures ] device filter with Setting.ini's list: %.1f us per call\n", MicrosecondsPerFilterCall(&other));
     m_policies.Set(Text(HKLM, "devices", "VID_0000&PID_0001;vid_1234&pid_5678"));
     EXPECT_EQ(IsSupportedDevice(&listed), 0);
     char szValue[DEVICE_TYPE_SIZE] = "";
     EXPECT_EQ(FindDeviceType(&other, szValue), 1);
     EXPECT_STREQ(szValue, "vid_1234&pid_5678");
-    printf("[ figures ] device filter with a policy list: %.1f us per call\n", MicrosecondsPerFilterCall(&other));
     // A broken policy is ignored: Setting.ini's list applies again.
     m_policies.Set(Number(HKLM, "devices", 1));
     EXPECT_EQ(IsSupportedDevice(&listed), 1);

@@ -100,7 +100,7 @@ TEST_F(Settings, StartWinDecidesRunEntry)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pszTrace);
         RawSetDword(PRODUCT_STARTWIN_VALUE, row.dwStored);
-        const char* pszStale = "\"C:\\Old\\VELTRIX Q5.exe\"";   // moved exe or another writer
+        const char* pszStale = "\"C:\\Old\\" PRODUCT_EXE "\"";   // moved exe or another writer
         RawSet(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, REG_SZ, pszStale, (DWORD)strlen(pszStale) + 1);
         TraceCapture capture;
         LoadSettings();
@@ -166,8 +166,8 @@ TEST(InitAppDirShortPath, TheFolderOfAnyProgramName)
     struct Row { const char* pszExe; UINT nDirLen; };
     const Row rows[] = {
         {"C:\\s.exe", 2},                      // a drive's root: "C:"
-        {"C:\\vq5\\VELTRIX Q5 (1).exe", 6},    // saved again by a browser: "C:\vq5"
-        {"C:\\vq5\\VELTRIX Q5.exe", 6},        // the real name
+        {"C:\\vq5\\" PRODUCT_NAME " (1).exe", 6},   // saved again by a browser: "C:\vq5"
+        {"C:\\vq5\\" PRODUCT_EXE, 6},               // the real name
     };
     CreateDirectoryA("C:\\vq5", nullptr);
     SetEnvironmentVariableA("SETTINGS_CHILD", "1");
@@ -272,7 +272,7 @@ TEST_F(Settings, LogonStepWritesTheRunValueOnlyWhenAutostartIsOn)
 {
     const DWORD dwOn = 1, dwOff = 0;
     const std::string otherAgent = "\"" + ExePath() + "\"";   // a program that exists
-    const std::string deadAgent = "\"C:\\Gone\\VELTRIX Q5.exe\"";
+    const std::string deadAgent = "\"C:\\Gone\\" PRODUCT_EXE "\"";
     struct Row {
         const char* pszCase;
         const DWORD* pdwMachine;   // the machine's startwin

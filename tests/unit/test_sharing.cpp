@@ -177,7 +177,7 @@ TEST_F(Sharing, LockGivesTheDeviceBackAndTheUnlockTakesItAgain)
     EXPECT_EQ(g_bWantConnect, 1);
     EXPECT_EQ(g_bImportPending, 1);
     Attached();
-    EXPECT_TRUE(Traced("Share: notice connected again: VELTRIX Q5 is connected again.\n"));
+    EXPECT_TRUE(Traced("Share: notice connected again: " PRODUCT_NAME " is connected again.\n"));
     EXPECT_EQ(g_nShareNotice, NOTICE_BACK_CONNECTED);
 
     // Without the choice, a lock changes nothing; an unlock without a release neither.
@@ -239,7 +239,7 @@ TEST_F(Sharing, AwayWarningCancelReleaseAndReturn)
     EXPECT_EQ(g_bWantConnect, 0) << "no input since";
     CheckAwayAt(m_hWnd, t2 + 3 * kMin, g_nReleasedAt + 1);
     EXPECT_EQ(g_bWantConnect, 1);
-    EXPECT_TRUE(Traced("Share: notice in use by another computer: VELTRIX Q5 is now in use by PC-2. It connects "
+    EXPECT_TRUE(Traced("Share: notice in use by another computer: " PRODUCT_NAME " is now in use by PC-2. It connects "
                        "here again when PC-2 releases it.\n"));
 }
 

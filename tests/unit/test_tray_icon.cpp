@@ -151,7 +151,6 @@ TEST_F(TrayIcon, ImageHasTheNotificationAreasSize)
     EXPECT_EQ(IconWidth(g_nid.hIcon), IconSizeAt(ScreenDpi()));
     PresentStatus(m_hWnd, TP_CONNECTED, nullptr);
     EXPECT_EQ(IconWidth(g_nid.hIcon), IconSizeAt(ScreenDpi()));
-    printf("[ figures ] tray icon at %u dpi: %d px\n", ScreenDpi(), IconWidth(g_nid.hIcon));
 }
 
 // Scaling changes reload both images at the new size and destroy the replaced ones. A window

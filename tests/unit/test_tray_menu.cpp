@@ -4,7 +4,6 @@
 #include "ui/tray_icon.h"
 #include "ui/tray_menu.h"
 #include "agent/shutdown.h"
-#include "agent/other_agents.h"
 #include "ui/dialogs.h"
 #include "settings/settings.h"
 #include "res/resource.h"
@@ -87,7 +86,7 @@ static void SetMenuTexts()
     lstrcpynA(g_text.M6, "Autostart", sizeof(g_text.M6));
     lstrcpynA(g_text.M7, "Einstellungen...", sizeof(g_text.M7));
     lstrcpynA(g_text.M8, "Optionen", sizeof(g_text.M8));
-    lstrcpynA(g_szDeviceMenu, "VELTRIX Q5", sizeof(g_szDeviceMenu));
+    lstrcpynA(g_szDeviceMenu, PRODUCT_NAME, sizeof(g_szDeviceMenu));
 }
 
 
@@ -140,7 +139,7 @@ TEST_F(TrayMenuTest, TreeForEachDeviceState)
         "Beenden #40003",
     };
     auto withDevice = [&](const Lines& device) {
-        Lines all = {"> VELTRIX Q5"};
+        Lines all = {"> " PRODUCT_NAME};
         for (const std::string& line : device)
             all.push_back("  " + line);
         all.push_back("-");
@@ -534,15 +533,6 @@ TEST_F(TrayMenuTest, ExitDetachesOnlyWhatThisComputerAloneUses)
         EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), c.nDetaches);
         TakeQuitMessage();
     }
-    // What looking for other sessions' agents adds to an Exit: every slot, none held.
-    LARGE_INTEGER nFreq, nStart, nEnd;
-    QueryPerformanceFrequency(&nFreq);
-    QueryPerformanceCounter(&nStart);
-    for (int i = 0; i < 10; ++i)
-        OtherAgentRunning();
-    QueryPerformanceCounter(&nEnd);
-    printf("[ figures ] looking for other sessions' agents (%d slots): %.2f ms\n", PRODUCT_AGENT_SLOTS,
-           (nEnd.QuadPart - nStart.QuadPart) * 100.0 / nFreq.QuadPart);
 }
 
 TEST_F(TrayMenuTest, ExitWithoutLibraryOrDialogStillEnds)
