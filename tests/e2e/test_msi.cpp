@@ -367,10 +367,7 @@ TEST_F(Msi, UpgradeOfACustomFolderInstallStaysInThatFolder)
     ASSERT_GT(GetShortPathNameA(custom.c_str(), szShort, sizeof(szShort)), 0u);
     ASSERT_NE(lstrcmpiA(szShort, custom.c_str()), 0) << "Wine gave the folder no short name";
     const std::string shortRun = "\"" + std::string(szShort) + "\\" + kExeName + "\"";
-    HKEY hRun;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
-    RegSetValueExA(hRun, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)shortRun.c_str(), (DWORD)shortRun.size() + 1);
-    RegCloseKey(hRun);
+    ASSERT_TRUE(RegWriteString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, shortRun));
     EXPECT_EQ(Msiexec("/x " + OnlyProduct()), 0) << OwnLogLines();
     EXPECT_FALSE(Exists(custom));
     EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value)) << value;

@@ -36,14 +36,6 @@ protected:
         CloseHandle(hSnap);
         return bFound;
     }
-    static void SetUserAutoconnect(DWORD dwValue)
-    {
-        HKEY hKey;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
-                                  nullptr), ERROR_SUCCESS);
-        RegSetValueExA(hKey, PRODUCT_AUTOCONNECT_VALUE, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
-        RegCloseKey(hKey);
-    }
 };
 
 }  // namespace
@@ -89,7 +81,7 @@ TEST_F(Sharing, TheUsersOwnAutoconnectWins)
         SCOPED_TRACE(testing::Message() << "Setting.ini " << c.pszIni << ", user " << c.dwUser);
         ProgramFolder folder("e2e-user-choice");
         folder.SetSetting("share", "autoconnect", c.pszIni);
-        SetUserAutoconnect(c.dwUser);
+        ASSERT_TRUE(RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_AUTOCONNECT_VALUE, c.dwUser));
         AgentProcess agent;
         HWND hWnd = LaunchAgent(agent, folder);
         ASSERT_NE(hWnd, nullptr);

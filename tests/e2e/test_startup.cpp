@@ -126,10 +126,7 @@ TEST_F(Startup, ARefusedStartOfAnotherInstallationLeavesTheRunValue)
         AgentProcess first;
         HWND hFirst = LaunchAgent(first, folder);
         ASSERT_NE(hFirst, nullptr);
-        HKEY hRun;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
-        RegSetValueExA(hRun, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)"stale", 6);
-        RegCloseKey(hRun);
+        ASSERT_TRUE(RegWriteString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, "stale"));
 
         AgentProcess second;
         HWND hDlg = StartToDialog(second, c.bOtherFolder ? other.ExePath() : folder.ExePath());

@@ -38,11 +38,7 @@ TEST_F(UserInterface, FirstStartWritesDefaultsAndQuotedRunEntryAndStartwinZeroRe
         EXPECT_EQ(lstrcmpiA(run.c_str(), ("\"" + folder.ExePath() + "\"").c_str()), 0) << run;
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     }
-    HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
-    DWORD dwOff = 0;
-    RegSetValueExA(hKey, PRODUCT_STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)&dwOff, sizeof(dwOff));
-    RegCloseKey(hKey);
+    ASSERT_TRUE(RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, 0));
     {
         AgentProcess agent;
         HWND hWnd = LaunchAgent(agent, folder);

@@ -114,6 +114,10 @@ public:
 // Reads a value under HKCU; false when missing.
 bool RegReadString(const char* pszKey, const char* pszName, std::string* pValue);
 bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue);
+// Writes a value under HKCU, creating the key; false when it could not.
+bool RegWriteValue(const char* pszKey, const char* pszName, DWORD dwType, const void* pData, DWORD cb);
+bool RegWriteString(const char* pszKey, const char* pszName, const std::string& value);
+bool RegWriteDword(const char* pszKey, const char* pszName, DWORD dwValue);
 
 // ---- Windows ---------------------------------------------------------------
 // A hidden window run by MainWndProc, under a test class name.

@@ -1,7 +1,7 @@
 // The connection state machine against the fake library: notifications, timers,
 // power events and the Connect and Disconnect commands.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "agent/connection.h"
 #include "ui/tray_icon.h"
 #include "res/resource.h"
@@ -22,31 +22,25 @@ static int ListWithoutAddress(_WUSB_SERVER* pServers, int)
     return 1;
 }
 
-class Connection : public ::testing::Test {
+class Connection : public MainWindowTest {
 protected:
-    HWND m_hWnd = nullptr;
     std::unique_ptr<TempDir> m_dir;
     std::unique_ptr<TraceCapture> m_capture;
 
     void SetUp() override
     {
-        ResetAgentState();
-        InstallFakeWusb();
+        MainWindowTest::SetUp();
         const char* texts[] = {"Box", "NoDev", "Free", "Busy", "Linked", "Weak"};
         char* fields[] = {g_text.t1, g_text.t2, g_text.t3, g_text.t4, g_text.t5, g_text.t6};
         for (int i = 0; i < 6; ++i)
             lstrcpynA(fields[i], texts[i], 50);
         UseSettings(kListed);
-        m_hWnd = CreateTestMainWindow();
-        ASSERT_NE(m_hWnd, nullptr);
         m_capture.reset(new TraceCapture);
     }
     void TearDown() override
     {
         m_capture.reset();
-        KillTimer(m_hWnd, IDT_DELAY_IMPORT);
-        KillTimer(m_hWnd, IDT_SERVER_CHECK);
-        DestroyWindow(m_hWnd);
+        MainWindowTest::TearDown();
     }
     // A fresh folder per content: the profile reader may cache a file it has just read.
     void UseSettings(const std::string& ini)

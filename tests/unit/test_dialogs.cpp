@@ -13,7 +13,7 @@ static std::string DriverPath()
 {
     char szSystem[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, szSystem);
-    return std::string(szSystem) + "\\drivers\\veltrix_q5.sys";
+    return std::string(szSystem) + "\\drivers\\" PRODUCT_DRIVER_FILE;
 }
 
 // A procedure that leaves the template exactly as the resource made it.

@@ -121,10 +121,7 @@ TEST(LangFiles, AgentLoadsTheShippedFiles)
     RegistrySandbox registry;
     ResetAgentState();
     UseProgramDir(DistDir());
-    HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)"fr", 3);
-    RegCloseKey(hKey);
+    RegWriteString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, "fr");
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_nLangCount, 6);
     EXPECT_EQ(g_nCurLang, 2);

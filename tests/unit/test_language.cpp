@@ -1,6 +1,6 @@
 // The language step: lists from Setting.ini, texts from the language file, and the switch.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "res/resource.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -41,13 +41,7 @@ std::string BuiltIn(const char* pszKey)
     return "(no such field)";
 }
 
-void StoreRegistryLang(const std::string& code)
-{
-    HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)code.c_str(), (DWORD)code.size() + 1);
-    RegCloseKey(hKey);
-}
+void StoreRegistryLang(const std::string& code) { RegWriteString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, code); }
 
 std::string RegistryLang()
 {
@@ -77,14 +71,8 @@ int HeapBlocks()
     return n;
 }
 
-class Language : public ::testing::Test {
+class Language : public ProgramDirTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        UseProgramDir(m_dir.Path());
-    }
-    void TearDown() override { ResetAgentState(); }
     void WriteSettings(const std::string& langSection) const
     {
         m_dir.Write("Setting.ini", "[lang]\r\n" + langSection + "[system]\r\nbitrate=0\r\n");
@@ -93,8 +81,6 @@ protected:
     {
         m_dir.Write("lang\\" PRODUCT_LANG_FILE_PREFIX + code + ".ini", text);
     }
-    RegistrySandbox m_registry;
-    TempDir m_dir{"language"};
 };
 
 }  // namespace
@@ -230,10 +216,7 @@ TEST_F(Language, PathThatWouldNotFitCountsAsMissingFile)
     }
     // A registry value filling the code buffer without a terminator is cut, not overrun.
     std::string full(APP_PATH_SIZE, 'c');
-    HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_BINARY, (const BYTE*)full.data(), (DWORD)full.size());
-    RegCloseKey(hKey);
+    RegWriteValue(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, REG_BINARY, full.data(), (DWORD)full.size());
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_text.t1, BuiltIn("t1"));
     EXPECT_EQ(g_nCurLang, 0);

@@ -1,7 +1,7 @@
 // The policy reader (types, lengths, ranges, computer over user) and each setting's
 // sources in their order: policy, Setting.ini, the user's registry, built in.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "settings/policy.h"
 #include "rules/reg_key.h"
 #include "settings/settings.h"
@@ -21,17 +21,9 @@ const HKEY HKCU = HKEY_CURRENT_USER;
 PolicyValue Number(HKEY hRoot, const char* pszName, DWORD dw) { return {hRoot, pszName, REG_DWORD, dw, nullptr}; }
 PolicyValue Text(HKEY hRoot, const char* pszName, const char* psz) { return {hRoot, pszName, REG_SZ, 0, psz}; }
 
-class Policy : public ::testing::Test {
+class Policy : public ProgramDirTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        UseProgramDir(m_dir.Path());
-    }
-    void TearDown() override { ResetAgentState(); }
-    RegistrySandbox m_registry;
     PolicySandbox m_policies;
-    TempDir m_dir{"policy"};
 };
 
 }  // namespace
