@@ -91,7 +91,7 @@ TEST(AgentSpeed, StartAttachQ5ctlAndSessionEnd)
     // The diagnostics command with the default scenario and wait, no agent running.
     ConsoleRun check = RunConsole(folder.CheckExePath(), "", 60000);
     EXPECT_TRUE(check.bEnded);
-    printf("[ figures ] q5check, default scenario, default wait: %llu ms\n", check.nMs);
+    printf("[ figures ] q5check, default scenario, default wait: %llu ms (exit %lu)\n", check.nMs, check.dwExitCode);
 }
 
 TEST(AgentSpeed, DeviceFilterAndOtherSessionsLookUp)

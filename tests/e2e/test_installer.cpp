@@ -271,8 +271,7 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
     std::string target = ShortcutTarget(ShortcutPath());
     EXPECT_EQ(lstrcmpiA(target.c_str(), (folder + "\\" + kExeName).c_str()), 0) << target;
     AgentProcess agent;
-    ASSERT_TRUE(agent.Start(target));
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hWnd = LaunchProgram(agent, target);
     ASSERT_NE(hWnd, nullptr);
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
 }
@@ -498,8 +497,7 @@ TEST_F(Installer, SilentAutostartOffLeavesNoRunValue)
 {
     ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S /AUTOSTART=0 /D=" + folder, kSetupTimeoutMs), 0);
     AgentProcess agent;
-    ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hWnd = LaunchProgram(agent, folder + "\\" + kExeName);
     ASSERT_NE(hWnd, nullptr);
     std::string run;
     EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << run;

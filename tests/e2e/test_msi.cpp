@@ -511,8 +511,7 @@ TEST_F(Msi, TheLogonStepGivesEachUserAStart)
     ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
     AgentProcess agent;
-    ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));   // what the Run value starts at logon
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hWnd = LaunchProgram(agent, folder + "\\" + kExeName);   // what the Run value starts at logon
     ASSERT_NE(hWnd, nullptr);
 
     // The user turns Start with Windows off: a later logon step (a new version) gives none.

@@ -116,7 +116,7 @@ TEST_F(Office, TheNamedBoxIsTheOnlyOneActedOnInAnyListOrder)
     // named box is listed second: the agent takes it back from there.
     int nLists = folder.CountCalls("WUSBGetServerList(");
     folder.SetScenario("library", "order", "2,1");
-    ASSERT_TRUE(WaitUntil(5000, [&] { return folder.CountCalls("WUSBGetServerList(") > nLists; }));
+    ASSERT_TRUE(folder.WaitCalls("WUSBGetServerList(", nLists + 1, 5000));
     folder.SetScenario("library", "order", "1,2");
     folder.SetScenario("server2", "holder", "");
     folder.SetScenario("server2", "status", "1");

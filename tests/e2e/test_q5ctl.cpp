@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
 #include "support/console_process.h"
+#include "support/setup_checks.h"
 #include "agent/control_channel.h"
+#include "q5ctl/ctl_channel.h"
 #include "q5ctl/ctl_command.h"
 #include <thread>
 
@@ -228,8 +230,7 @@ TEST_F(Q5ctl, AutoconnectAppliesWithoutRestart)
     folder.SetScenario("server", "status", "1");
     folder.SetScenario("server", "holder", "");
     ASSERT_TRUE(WaitUntil(10000, [&] { return Status("state") == "\"free\""; }));
-    Sleep(DELAY_IMPORT_MS + 2000);   // longer than an attach of a wanted free device takes
-    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
+    EXPECT_EQ(SettledImports(folder), 0);
 
     run = Ctl("autoconnect on");
     EXPECT_EQ(run.dwExitCode, 0u) << run.err;
@@ -245,38 +246,9 @@ TEST_F(Q5ctl, StartStartsTheAgentBeside)
     ConsoleRun run = Ctl("--start status --json");
     EXPECT_EQ(run.dwExitCode, 0u) << run.out;
     EXPECT_EQ(JsonValue(run.out, "server"), "\"192.168.1.10\"");
-    HWND hWnd = FindWindowA(AGENT_CLASS, nullptr);
-    ASSERT_NE(hWnd, nullptr);
-    DWORD dwPid = 0;
-    GetWindowThreadProcessId(hWnd, &dwPid);
-    HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
-    ASSERT_NE(hProcess, nullptr);
-    PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(WaitForSingleObject(hProcess, E2E_EXIT_TIMEOUT_MS), WAIT_OBJECT_0);
-    CloseHandle(hProcess);
+    ASSERT_NE(FindWindowA(AGENT_CLASS, nullptr), nullptr);
+    EXPECT_TRUE(EndRunningAgents());
 }
-
-namespace {
-
-LRESULT CALLBACK SwallowWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
-    return uMsg == WM_COPYDATA ? TRUE : DefWindowProcA(hWnd, uMsg, wParam, lParam);
-}
-
-// A window of q5ctl's answer class in this process, so that only the record decides.
-HWND CreateAnswerWindow()
-{
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = SwallowWndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = PRODUCT_CTL_REPLY_CLASS;
-    RegisterClassExA(&wc);
-    return CreateWindowExA(0, PRODUCT_CTL_REPLY_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                           nullptr);
-}
-
-}  // namespace
 
 // Records of every wrong size, garbage, every verb with a bad argument, a wrong answer
 // window: each refused, the agent running on with its state and library calls unchanged.
@@ -286,7 +258,9 @@ TEST_F(Q5ctl, MalformedRequestsChangeNothing)
     const std::string before = Ctl("status --json").out;
     ASSERT_EQ(JsonValue(before, "connected"), "true");
     const size_t nCalls = folder.JournalCalls().size();
-    HWND hAnswer = CreateAnswerWindow();
+    // q5ctl's own answer window in this process, so that only the record decides.
+    ASSERT_TRUE(OpenCtlReplyWindow());
+    HWND hAnswer = FindWindowExA(HWND_MESSAGE, nullptr, PRODUCT_CTL_REPLY_CLASS, nullptr);
     ASSERT_NE(hAnswer, nullptr);
     HWND hOtherClass = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 
@@ -344,7 +318,7 @@ TEST_F(Q5ctl, MalformedRequestsChangeNothing)
         EXPECT_TRUE(calls[i].rfind("WUSBImportDevice(", 0) != 0 && calls[i].rfind("WUSBUnimportDevice(", 0) != 0)
             << calls[i];
     DestroyWindow(hOtherClass);
-    DestroyWindow(hAnswer);
+    CloseCtlReplyWindow();
 }
 
 namespace {
@@ -400,8 +374,7 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     // The device, free again, is not attached: nobody wants it.
     folder.SetScenario("server", "status", "1");
     folder.SetScenario("server", "holder", "");
-    Sleep(DELAY_IMPORT_MS + 2000);
-    EXPECT_EQ(folder.CountCalls(E2E_IMPORT_CALL), 1);
+    EXPECT_EQ(SettledImports(folder), 1);
 
     const std::string flag = folder.Path() + "\\end.flag";
     ASSERT_TRUE(StartOnConsole(folder, "run --wait 30 -- \"" + WinePathOf(HOLD_PROGRAM_PATH) + "\" 5 \"" + flag + "\"",

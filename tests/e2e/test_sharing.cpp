@@ -171,7 +171,7 @@ TEST_F(Sharing, NoticesOfFreeAndOfAttachedAfterAWait)
         AgentProcess agent;
         HWND hWnd = LaunchAgent(agent, folder);
         ASSERT_NE(hWnd, nullptr);
-        ASSERT_TRUE(WaitUntil(10000, [&] { return folder.CountCalls("WUSBGetServerList(") > 0; }));
+        ASSERT_TRUE(folder.WaitCalls("WUSBGetServerList("));
         Sleep(1000);
         folder.SetScenario("server", "holder", "");
         folder.SetScenario("server", "status", "1");

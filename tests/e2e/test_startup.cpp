@@ -24,7 +24,7 @@ TEST_F(Startup, HiddenMainWindowAndOrderlyCloseWithPause)
     GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
     EXPECT_STREQ(szTitle, AGENT_CLASS);
 
-    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return folder.CountCalls("WUSBManualScan(") > 0; }));
+    ASSERT_TRUE(folder.WaitCalls("WUSBManualScan(", 1, E2E_START_TIMEOUT_MS));
     std::vector<std::string> calls = folder.JournalCalls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "WUSBOpen(32868,3000,0) = 0");

@@ -80,7 +80,7 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     AgentProcess agent;
     HWND hWnd = LaunchAgent(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    ASSERT_TRUE(WaitUntil(10000, [&] { return folder.CountCalls("WUSBGetServerList(8) = 1") > 0; }));
+    ASSERT_TRUE(folder.WaitCalls("WUSBGetServerList(8) = 1"));
 
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
     HWND hAbout = WaitVisibleDialog(agent, 10000);

@@ -302,11 +302,14 @@ bool AgentProcess::WaitTrace(const std::string& text, DWORD nTimeoutMs) const
     return WaitUntil(nTimeoutMs, [&] { return HasTrace(text); });
 }
 
+HWND LaunchProgram(AgentProcess& agent, const std::string& exePath)
+{
+    return agent.Start(exePath) ? agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS) : nullptr;
+}
+
 HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
 {
-    if (!agent.Start(exePath.empty() ? folder.ExePath() : exePath))
-        return nullptr;
-    return agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    return LaunchProgram(agent, exePath.empty() ? folder.ExePath() : exePath);
 }
 
 bool WaitAttached(const ProgramFolder& folder, int nImports, DWORD nTimeoutMs)

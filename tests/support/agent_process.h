@@ -121,6 +121,7 @@ int SettledImports(const ProgramFolder& folder);
 // Starts the agent in the folder (or the exe given) and waits for its main window;
 // null when it never came.
 HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
+HWND LaunchProgram(AgentProcess& agent, const std::string& exePath);
 // The same, then waits for the automatic attach of the default free device and for
 // the agent's list refresh that follows it, as the folder's journal shows them;
 // null when either never happened.

@@ -98,12 +98,9 @@ size_t JournalFind(const std::string& journal, const char* pszCall, size_t nFrom
 
 HWND StartInstalledAttached(AgentProcess& agent, const std::string& exePath, const std::string& journal)
 {
-    if (!agent.Start(exePath))
-        return nullptr;
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
-    bool bAttached =
-        WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, E2E_IMPORT_CALL) != std::string::npos; });
-    return bAttached ? hWnd : nullptr;
+    HWND hWnd = LaunchProgram(agent, exePath);
+    auto attached = [&] { return JournalFind(journal, E2E_IMPORT_CALL) != std::string::npos; };
+    return hWnd && WaitUntil(E2E_START_TIMEOUT_MS, attached) ? hWnd : nullptr;
 }
 
 void ExpectDetachedAndClosed(const std::string& journal)

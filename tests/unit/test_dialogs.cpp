@@ -48,39 +48,30 @@ protected:
 
 // ---- Templates ---------------------------------------------------------------------
 
-static std::string FontFace(HWND hDlg)
+// Both are created hidden, framed and captioned with the product's name; only the
+// already-running box has a system menu. About's spare buttons stay hidden.
+TEST_F(DialogTest, Templates)
 {
-    LOGFONTA lf = {};
-    GetObjectA((HFONT)SendMessageA(hDlg, WM_GETFONT, 0, 0), sizeof(lf), &lf);
-    return lf.lfFaceName;
-}
-
-TEST_F(DialogTest, AboutTemplate)
-{
-    HWND hDlg = CreateAbout(PlainDlgProc);
-    ASSERT_NE(hDlg, nullptr);
-    LONG nStyle = GetWindowLongA(hDlg, GWL_STYLE);
-    EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE),
-              (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME));
-    char szCaption[64] = "";
-    GetWindowTextA(hDlg, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, PRODUCT_NAME);
-    EXPECT_EQ(FontFace(hDlg), "Arial");
-    // The hidden buttons stay hidden; the rows' texts are the refresh's (tests below).
-    for (int nId : {IDC_HIDDEN_BUTTON1, IDC_HIDDEN_BUTTON2, IDC_HIDDEN_BUTTON3})
-        EXPECT_FALSE(GetWindowLongA(GetDlgItem(hDlg, nId), GWL_STYLE) & WS_VISIBLE) << nId;
-}
-
-TEST_F(DialogTest, AlreadyRunningTemplate)
-{
-    m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ALREADY_RUNNING), nullptr, PlainDlgProc, 0);
-    ASSERT_NE(m_hDlg, nullptr);
-    LONG nStyle = GetWindowLongA(m_hDlg, GWL_STYLE);
-    EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE | DS_SHELLFONT),
-              (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT));
-    char szCaption[64] = "";
-    GetWindowTextA(m_hDlg, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, PRODUCT_NAME);
+    const DWORD kMask = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE | DS_SHELLFONT;
+    const struct { int nDialog; DWORD dwStyle; } kCases[] = {
+        {IDD_ABOUT, WS_POPUP | WS_CAPTION | DS_MODALFRAME},
+        {IDD_ALREADY_RUNNING, WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.nDialog);
+        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(c.nDialog), nullptr, PlainDlgProc, 0);
+        ASSERT_NE(m_hDlg, nullptr);
+        EXPECT_EQ((DWORD)GetWindowLongA(m_hDlg, GWL_STYLE) & kMask, c.dwStyle);
+        char szCaption[64] = "";
+        GetWindowTextA(m_hDlg, szCaption, sizeof(szCaption));
+        EXPECT_STREQ(szCaption, PRODUCT_NAME);
+        for (int nId : {IDC_HIDDEN_BUTTON1, IDC_HIDDEN_BUTTON2, IDC_HIDDEN_BUTTON3}) {
+            if (c.nDialog == IDD_ABOUT) {
+                EXPECT_FALSE(GetWindowLongA(GetDlgItem(m_hDlg, nId), GWL_STYLE) & WS_VISIBLE) << nId;
+            }
+        }
+        DestroyWindow(m_hDlg);
+    }
 }
 
 // ---- Refreshing the About dialog -------------------------------------------------------
