@@ -108,7 +108,7 @@ TEST(AgentSpeed, DeviceFilterAndOtherSessionsLookUp)
     // What reading the list costs at each notification, from Setting.ini and from a policy.
     printf("[ figures ] device filter with Setting.ini's list: %.1f us per call\n",
            1000 * MsPerCall(1000, [&] { FindDeviceType(&other); }));
-    policies.Set({HKEY_LOCAL_MACHINE, PRODUCT_POLICY_DEVICES_VALUE, REG_SZ, 0, "VID_0000&PID_0001;vid_1234&pid_5678"});
+    policies.Set(PolicyText(HKEY_LOCAL_MACHINE, PRODUCT_POLICY_DEVICES_VALUE, "VID_0000&PID_0001;vid_1234&pid_5678"));
     EXPECT_EQ(IsSupportedDevice(&other), 1);
     printf("[ figures ] device filter with a policy list: %.1f us per call\n",
            1000 * MsPerCall(1000, [&] { FindDeviceType(&other); }));

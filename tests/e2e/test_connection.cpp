@@ -28,19 +28,9 @@ TEST_F(Connection, FreeAcceptedDeviceIsAttachedAfterTheDelayThenShownConnected)
     EXPECT_EQ(folder.CountCalls("WUSBDoPerformanceTest("), 0) << "bitrate 0: no bandwidth test";
 
     // The stand-in reports the device in use by this computer; the agent takes the connected branch.
-    ASSERT_TRUE(WaitUntil(5000, [&] {
-        for (const std::string& t : agent.Traces())
-            if (t.rfind("Computer hostname = ", 0) == 0)
-                return true;
-        return false;
-    }));
     std::string device, computer;
-    for (const std::string& t : agent.Traces()) {
-        if (t.rfind("Device hostname = ", 0) == 0)
-            device = t.substr(18);
-        if (t.rfind("Computer hostname = ", 0) == 0)
-            computer = t.substr(20);
-    }
+    ASSERT_TRUE(WaitUntil(5000, [&] { return agent.LastTraceAfter("Computer hostname = ", &computer); }));
+    agent.LastTraceAfter("Device hostname = ", &device);
     EXPECT_FALSE(computer.empty());
     EXPECT_EQ(lstrcmpiA(device.c_str(), computer.c_str()), 0) << device << " vs " << computer;
     EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 1);

@@ -15,13 +15,6 @@ class Sharing : public ::testing::Test {
 protected:
     RegistrySandbox registry;
 
-    static bool AnyShareTrace(const AgentProcess& agent)
-    {
-        for (const std::string& t : agent.Traces())
-            if (t.rfind("Share:", 0) == 0)
-                return true;
-        return false;
-    }
     // The process has loaded the module (name as Windows lists it, any case).
     static bool HasModule(DWORD dwPid, const char* pszModule)
     {
@@ -200,7 +193,7 @@ TEST_F(Sharing, ShippedChoicesChangeNothing)
     EXPECT_EQ(folder.CountCalls("WUSBUnimportDevice("), 0);
     EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 1);
     EXPECT_FALSE(HasModule(agent.Pid(), "wtsapi32.dll"));
-    EXPECT_FALSE(AnyShareTrace(agent));
+    EXPECT_FALSE(agent.LastTraceAfter("Share:"));
     ASSERT_TRUE(ExitAgentByMenu(agent, hWnd));
     EXPECT_EQ(folder.CountCalls(kUnimport), 1);
 }

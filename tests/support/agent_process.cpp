@@ -297,6 +297,19 @@ bool AgentProcess::HasTrace(const std::string& text) const
     return false;
 }
 
+bool AgentProcess::LastTraceAfter(const std::string& prefix, std::string* pRest) const
+{
+    bool bFound = false;
+    for (const std::string& line : Traces()) {
+        if (line.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bFound = true;
+        if (pRest)
+            *pRest = line.substr(prefix.size());
+    }
+    return bFound;
+}
+
 bool AgentProcess::WaitTrace(const std::string& text, DWORD nTimeoutMs) const
 {
     return WaitUntil(nTimeoutMs, [&] { return HasTrace(text); });

@@ -68,6 +68,8 @@ public:
 
     std::vector<std::string> Traces() const;
     bool HasTrace(const std::string& text) const;
+    // The rest of the last trace that starts with prefix (into *pRest); false when none does.
+    bool LastTraceAfter(const std::string& prefix, std::string* pRest = nullptr) const;
     // Waits until a trace equal to text has arrived.
     bool WaitTrace(const std::string& text, DWORD nTimeoutMs) const;
 

@@ -104,6 +104,8 @@ struct PolicyValue {
     DWORD dwNumber;
     const char* pszText;
 };
+inline PolicyValue PolicyNumber(HKEY hRoot, const char* pszName, DWORD dw) { return {hRoot, pszName, REG_DWORD, dw, nullptr}; }
+inline PolicyValue PolicyText(HKEY hRoot, const char* pszName, const char* psz) { return {hRoot, pszName, REG_SZ, 0, psz}; }
 class PolicySandbox {
 public:
     PolicySandbox();

@@ -1,6 +1,6 @@
 // The About and already-running dialogs: templates, version rows, placement, buttons.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "ui/dialogs.h"
 #include "res/resource.h"
 #include <shlobj.h>
@@ -19,30 +19,22 @@ static std::string DriverPath()
 // A procedure that leaves the template exactly as the resource made it.
 static INT_PTR CALLBACK PlainDlgProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        InstallFakeWusb();
-        m_hMain = CreateTestMainWindow();
-        ASSERT_NE(m_hMain, nullptr);
-    }
     void TearDown() override
     {
-        for (HWND h : {m_hDlg, m_hMain})
-            if (h && IsWindow(h))
-                DestroyWindow(h);
+        if (m_hDlg && IsWindow(m_hDlg))
+            DestroyWindow(m_hDlg);
+        MainWindowTest::TearDown();
         while (TakeQuitMessage()) {
         }
         ResetAgentState();
     }
     HWND CreateAbout(DLGPROC pfnProc = AboutDlgProc)
     {
-        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), m_hMain, pfnProc, 0);
+        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), m_hWnd, pfnProc, 0);
         return m_hDlg;
     }
-    HWND m_hMain = nullptr;
     HWND m_hDlg = nullptr;
 };
 
@@ -52,16 +44,16 @@ protected:
 // already-running box has a system menu. About's spare buttons stay hidden.
 TEST_F(DialogTest, Templates)
 {
-    const DWORD kMask = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE | DS_SHELLFONT;
-    const struct { int nDialog; DWORD dwStyle; } kCases[] = {
-        {IDD_ABOUT, WS_POPUP | WS_CAPTION | DS_MODALFRAME},
-        {IDD_ALREADY_RUNNING, WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT},
+    const DWORD kMask = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE;
+    const struct { int nDialog; DWORD dwMask, dwStyle; } kCases[] = {
+        {IDD_ABOUT, kMask, WS_POPUP | WS_CAPTION | DS_MODALFRAME},
+        {IDD_ALREADY_RUNNING, kMask | DS_SHELLFONT, WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.nDialog);
         m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(c.nDialog), nullptr, PlainDlgProc, 0);
         ASSERT_NE(m_hDlg, nullptr);
-        EXPECT_EQ((DWORD)GetWindowLongA(m_hDlg, GWL_STYLE) & kMask, c.dwStyle);
+        EXPECT_EQ((DWORD)GetWindowLongA(m_hDlg, GWL_STYLE) & c.dwMask, c.dwStyle);
         char szCaption[64] = "";
         GetWindowTextA(m_hDlg, szCaption, sizeof(szCaption));
         EXPECT_STREQ(szCaption, PRODUCT_NAME);
@@ -183,7 +175,7 @@ TEST_F(DialogTest, CenterOnOwnerTruncatesTowardZero)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nExpectX);
-        SetWindowPos(m_hMain, nullptr, c.nOwnerX, c.nOwnerY, w + c.nExtraW, h + c.nExtraH, SWP_NOZORDER);
+        SetWindowPos(m_hWnd, nullptr, c.nOwnerX, c.nOwnerY, w + c.nExtraW, h + c.nExtraH, SWP_NOZORDER);
         EXPECT_EQ(CenterDialog(m_hDlg), 1);
         RECT rc = WindowRect(m_hDlg);
         EXPECT_EQ(rc.left, c.nExpectX);

@@ -1,6 +1,6 @@
 // The tray menu's tree for each agent state, its opening and closing, and every command.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "ui/tray_icon.h"
 #include "ui/tray_menu.h"
 #include "agent/shutdown.h"
@@ -90,15 +90,12 @@ static void SetMenuTexts()
 }
 
 
-class TrayMenuTest : public ::testing::Test {
+class TrayMenuTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
-        ResetAgentState();
-        InstallFakeWusb();
+        MainWindowTest::SetUp();
         SetMenuTexts();
-        m_hWnd = CreateTestMainWindow();
-        ASSERT_NE(m_hWnd, nullptr);
     }
     void TearDown() override
     {
@@ -106,13 +103,11 @@ protected:
             DestroyMenu(g_hMenuBar);
         if (g_hAboutDlg && IsWindow(g_hAboutDlg))
             DestroyWindow(g_hAboutDlg);
-        if (IsWindow(m_hWnd))
-            DestroyWindow(m_hWnd);
+        MainWindowTest::TearDown();
         while (TakeQuitMessage()) {
         }
         ResetAgentState();
     }
-    HWND m_hWnd = nullptr;
 };
 
 // ---- The tree of one opening --------------------------------------------------
