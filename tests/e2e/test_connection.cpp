@@ -69,16 +69,14 @@ TEST_F(Connection, BandwidthBelowTheThresholdRefusesTheAttach)
 TEST_F(Connection, DeviceHeldElsewhereIsAttachedOnceFreed)
 {
     ProgramFolder folder("e2e-held");
-    folder.SetScenario("server", "status", "3");
-    folder.SetScenario("server", "holder", "OTHER-PC");
+    folder.SetHolder("OTHER-PC");
     AgentProcess agent;
     HWND hWnd = LaunchAgent(agent, folder);
     ASSERT_NE(hWnd, nullptr);
     ASSERT_TRUE(agent.WaitTrace("Device hostname = OTHER-PC\n", 10000));
     EXPECT_EQ(SettledImports(folder), 0);
 
-    folder.SetScenario("server", "holder", "");
-    folder.SetScenario("server", "status", "1");
+    folder.SetHolder("");
     EXPECT_TRUE(folder.WaitCalls(kImport));
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
 }

@@ -212,8 +212,7 @@ TEST_F(Q5ctl, OverlappingRunsKeepTheDeviceUntilTheLastEnds)
 // wish goes, and a device that becomes free is not attached; on brings it back.
 TEST_F(Q5ctl, AutoconnectAppliesWithoutRestart)
 {
-    folder.SetScenario("server", "status", "3");
-    folder.SetScenario("server", "holder", "OTHER-PC");
+    folder.SetHolder("OTHER-PC");
     ASSERT_NE(hAgent = LaunchAgent(agent, folder), nullptr);
     ASSERT_TRUE(WaitUntil(10000, [&] { return Status("state") == "\"in_use\""; }));
     EXPECT_EQ(Status("wish"), "true");
@@ -227,8 +226,7 @@ TEST_F(Q5ctl, AutoconnectAppliesWithoutRestart)
     EXPECT_EQ(Status("wish"), "false");
     EXPECT_EQ(Status("autoconnect"), "false");
 
-    folder.SetScenario("server", "status", "1");
-    folder.SetScenario("server", "holder", "");
+    folder.SetHolder("");
     ASSERT_TRUE(WaitUntil(10000, [&] { return Status("state") == "\"free\""; }));
     EXPECT_EQ(SettledImports(folder), 0);
 
@@ -359,8 +357,7 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     FreeConsole();
     ASSERT_TRUE(AllocConsole()) << GetLastError();
 
-    folder.SetScenario("server", "status", "3");
-    folder.SetScenario("server", "holder", "OTHER-PC");
+    folder.SetHolder("OTHER-PC");
     Sleep(500);   // the stand-in notices the change within 0.1 s
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(StartOnConsole(folder, "connect --wait 60", &pi));
@@ -372,8 +369,7 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     CloseHandle(pi.hProcess);
     EXPECT_EQ(Status("wish"), "false");
     // The device, free again, is not attached: nobody wants it.
-    folder.SetScenario("server", "status", "1");
-    folder.SetScenario("server", "holder", "");
+    folder.SetHolder("");
     EXPECT_EQ(SettledImports(folder), 1);
 
     const std::string flag = folder.Path() + "\\end.flag";

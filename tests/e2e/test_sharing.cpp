@@ -159,15 +159,13 @@ TEST_F(Sharing, NoticesOfFreeAndOfAttachedAfterAWait)
         ProgramFolder folder("e2e-notices");
         folder.SetSetting("share", "notices", "1");
         folder.SetSetting("share", "autoconnect", c.pszAutoconnect);
-        folder.SetScenario("server", "status", "3");
-        folder.SetScenario("server", "holder", "OTHER-PC");
+        folder.SetHolder("OTHER-PC");
         AgentProcess agent;
         HWND hWnd = LaunchAgent(agent, folder);
         ASSERT_NE(hWnd, nullptr);
         ASSERT_TRUE(folder.WaitCalls("WUSBGetServerList("));
         Sleep(1000);
-        folder.SetScenario("server", "holder", "");
-        folder.SetScenario("server", "status", "1");
+        folder.SetHolder("");
         ASSERT_TRUE(agent.WaitTrace(c.pszNotice, 15000));
         if (c.bClick) {
             EXPECT_EQ(SettledImports(folder), 0);

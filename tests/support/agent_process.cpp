@@ -38,6 +38,15 @@ void ProgramFolder::SetScenario(const char* pszSection, const char* pszKey, cons
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ScenarioPath().c_str());   // flush
 }
 
+void ProgramFolder::SetHolder(const char* pszHolder) const
+{
+    if (*pszHolder)
+        SetScenario("server", "status", "3");
+    SetScenario("server", "holder", pszHolder);
+    if (!*pszHolder)
+        SetScenario("server", "status", "1");
+}
+
 void ProgramFolder::SetSetting(const char* pszSection, const char* pszKey, const char* pszValue) const
 {
     const std::string ini = Path() + "\\Setting.ini";

@@ -24,6 +24,8 @@ public:
     // Sets one scenario key, keeping the rest (the stand-in notices the change).
     void SetScenario(const char* pszSection, const char* pszKey, const char* pszValue) const;
     void Write(const std::string& relPath, const std::string& content) const { m_dir.Write(relPath, content); }
+    // Puts the default device in use by the named computer, or frees it ("").
+    void SetHolder(const char* pszHolder) const;
     // Sets one key of the folder's Setting.ini, keeping the rest.
     void SetSetting(const char* pszSection, const char* pszKey, const char* pszValue) const;
     void Remove(const std::string& relPath) const;
