@@ -39,6 +39,8 @@ string(LENGTH "\\lang\\${PRODUCT_LANG_FILE_PREFIX}.ini" PRODUCT_LANG_FILE_EXTRA)
 # The stand-in library's journal of calls, written beside it: the product's own file in
 # the program folder, which uninstall removes with the rest.
 set(PRODUCT_SIM_JOURNAL "wusb_journal.log")
+# The device driver's file under System32\drivers, whose version About shows.
+set(PRODUCT_DRIVER_FILE "veltrix_q5.sys")
 # The tray menu's Exit command: setups end a running agent by posting it.
 set(PRODUCT_EXIT_COMMAND 40003)
 # Every running agent of the computer holds one of these named objects (slot 0, 1, ...),

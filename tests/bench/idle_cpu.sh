@@ -10,6 +10,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 "$ROOT/scripts/build.sh" >/dev/null
+. "$BUILD_DIR/generated/product.sh"
 . "$ROOT/scripts/wine_env.sh"
 trap wine_env_cleanup EXIT
 BENCH_SECONDS="${BENCH_SECONDS:-60}"
@@ -26,11 +27,11 @@ measure() {
     shift
     rm -rf "$dir" && cp -r "$BUILD_DIR/dist" "$dir"
     for kv in "$@"; do sed -i "s/^${kv%%=*}=.*/$kv\r/" "$dir/Setting.ini"; done
-    ( cd "$dir" && WINEDEBUG=-all,+debugstr exec wine "VELTRIX Q5.exe" >/dev/null 2>"$dir/traces.log" ) &
+    ( cd "$dir" && WINEDEBUG=-all,+debugstr exec wine "$PRODUCT_EXE" >/dev/null 2>"$dir/traces.log" ) &
     local pid=$!
-    wait_for "WUSBManualScan" "$dir/wusb_journal.log" || { echo "$name: the agent did not start"; return 1; }
+    wait_for "WUSBManualScan" "$dir/$PRODUCT_SIM_JOURNAL" || { echo "$name: the agent did not start"; return 1; }
     grep -q '^autoconnect=0' "$dir/Setting.ini" && wine "$CTL" Default connect >/dev/null 2>&1
-    wait_for "WUSBImportDevice" "$dir/wusb_journal.log" || { echo "$name: the device was not attached"; return 1; }
+    wait_for "WUSBImportDevice" "$dir/$PRODUCT_SIM_JOURNAL" || { echo "$name: the device was not attached"; return 1; }
     sleep 8   # the import's notification and the icon's re-creation are over
     local c0 s0 t0 n0
     c0=$(cpu_ticks $pid); s0=$(switches $pid)

@@ -200,7 +200,6 @@ TEST(Diagnostics, DefaultRunIsPlainAndQuick)
     EXPECT_EQ(calls[0], "WUSBOpen(32868,3000,0) = 0");
     EXPECT_EQ(calls[1], "WUSBManualScan() = 0");
     EXPECT_EQ(calls.back(), "WUSBClose() = 0");
-    printf("[ figures ] q5check, default scenario, default wait: %llu ms\n", run.nMs);
 }
 
 TEST(Diagnostics, BadCommandLinesGetUsageAndCodeTwo)

@@ -21,47 +21,24 @@ constexpr const char* kManifest = "install.lst";   // what the setup installed, 
 constexpr const char* kExeName = PRODUCT_EXE;
 constexpr DWORD kSetupTimeoutMs = 60000;
 constexpr int kSetupRefused = 2;   // setup's exit code when it stopped before changing anything
-// Longest folder the agent's path buffers take: "<folder>\lang\ZeroVez_<code>.ini" with the
-// longest language code must fit APP_PATH_SIZE bytes with its NUL.
+// Longest folder the agent's path buffers take: its language file's path with the longest
+// language code must fit APP_PATH_SIZE bytes with its NUL.
 constexpr size_t kMaxFolderBytes =
-    APP_PATH_SIZE - 1 - (sizeof("\\lang\\ZeroVez_") - 1) - (LANG_CODE_SIZE - 1) - (sizeof(".ini") - 1);
-const char* const kImport = E2E_IMPORT_CALL;
-const char* const kUnimport = E2E_UNIMPORT_CALL;
-const char* const kClose = "WUSBClose() = 0";
+    APP_PATH_SIZE - 1 - PRODUCT_LANG_FILE_EXTRA - (LANG_CODE_SIZE - 1);
 
 std::string SetupPath() { return WinePathOf(SETUP_PATH); }
 
-// Runs a command line (UTF-8) to its end; its exit code, or -1 when it could not start or hung.
-int RunAndWait(const std::string& commandLine, ULONGLONG* pMs = nullptr)
-{
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::wstring cmd = WidePath(commandLine);   // folders in any alphabet
-    ULONGLONG nStart = GetTickCount64();
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    DWORD dwCode = (DWORD)-1;
-    if (WaitForSingleObject(pi.hProcess, kSetupTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &dwCode);
-    if (pMs)
-        *pMs = GetTickCount64() - nStart;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return (int)dwCode;
-}
-
 // "/D=" takes the rest of the command line, spaces and all, unquoted.
-int RunSetup(const std::string& folder, ULONGLONG* pMs = nullptr)
+int RunSetup(const std::string& folder)
 {
-    return RunAndWait("\"" + SetupPath() + "\" /S /D=" + folder, pMs);
+    return RunAndWait("\"" + SetupPath() + "\" /S /D=" + folder, kSetupTimeoutMs);
 }
 
 // "_?=" keeps the uninstaller in place, so this waits for the removal itself.
-int RunUninstaller(const std::string& folder, ULONGLONG* pMs = nullptr)
+int RunUninstaller(const std::string& folder)
 {
     std::string uninstaller = folder + "\\" + kUninstaller;
-    int nCode = RunAndWait("\"" + uninstaller + "\" /S _?=" + folder, pMs);
+    int nCode = RunAndWait("\"" + uninstaller + "\" /S _?=" + folder, kSetupTimeoutMs);
     DeleteFileW(WidePath(uninstaller).c_str());
     return nCode;
 }
@@ -77,7 +54,7 @@ std::string ShortPath(const std::string& path)
     return szShort;
 }
 
-std::string ShortcutPath() { return ShellFolder(CSIDL_PROGRAMS) + "\\VELTRIX Q5.lnk"; }
+std::string ShortcutPath() { return ShellFolder(CSIDL_PROGRAMS) + "\\" PRODUCT_NAME ".lnk"; }
 
 // Wine running as root writes any file whatever its read-only bit: the Linux immutable flag
 // makes one really unwritable (and undeletable) until this ends.
@@ -186,12 +163,6 @@ void ListTree(const std::string& dir, const std::string& prefix, std::set<std::s
     FindClose(hFind);
 }
 
-// Where a call stands in the stand-in's journal, looking from nFrom on; npos when absent.
-size_t JournalFind(const std::string& journal, const char* pszCall, size_t nFrom = 0)
-{
-    return ReadFileText(journal).find(std::string(" ") + pszCall + "\r\n", nFrom);
-}
-
 std::string VersionOf(const std::string& path)
 {
     DWORD dwHandle = 0;
@@ -245,26 +216,11 @@ protected:
         DeleteFileA(ShortcutPath().c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
     }
-    // Starts the installed agent and waits until it has attached the device.
-    HWND StartAttached(AgentProcess& agent)
-    {
-        if (!agent.Start(folder + "\\" + kExeName))
-            return nullptr;
-        HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
-        bool bAttached =
-            WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, kImport) != std::string::npos; });
-        return bAttached ? hWnd : nullptr;
-    }
-    void ExpectDetachedAndClosed()
-    {
-        size_t nUnimport = JournalFind(journal, kUnimport);
-        EXPECT_NE(nUnimport, std::string::npos);
-        EXPECT_NE(JournalFind(journal, kClose, nUnimport), std::string::npos);
-    }
+    HWND StartAttached(AgentProcess& agent) { return StartInstalledAttached(agent, folder + "\\" + kExeName, journal); }
 
     RegistrySandbox registry;
     TempDir root{"setup"};
-    std::string folder = root.Path() + "\\VELTRIX Q5";
+    std::string folder = root.Path() + "\\" PRODUCT_NAME;
     std::string journal = root.Path() + "\\journal.log";
 };
 
@@ -272,11 +228,9 @@ protected:
 
 TEST_F(Installer, FreshInstallIntoDefaultFolder)
 {
-    folder = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\VELTRIX Q5";
+    folder = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\" PRODUCT_NAME;
     Clean();
-    ULONGLONG nMs = 0;
-    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S", &nMs), 0);
-    printf("[ figures ] silent install: %llu ms\n", nMs);
+    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S", kSetupTimeoutMs), 0);
 
     // Exactly the build's program folder, byte for byte, the uninstaller and the list of files.
     std::set<std::string> installed;
@@ -293,9 +247,9 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
     EXPECT_EQ(installed.count(PRODUCT_CTL_EXE), 1u) << "the command line for scripts lies beside the agent";
 
     const struct { const char* pszName; std::string value; } kEntry[] = {
-        {"DisplayName", "VELTRIX Q5 (this user)"},
+        {"DisplayName", PRODUCT_PER_USER_DISPLAY_NAME},
         {"DisplayVersion", PROJECT_VERSION_TEXT},
-        {"Publisher", "VELTRIX"},
+        {"Publisher", PRODUCT_PUBLISHER},
         {"DisplayIcon", folder + "\\" + kExeName + ",0"},
         {"InstallLocation", folder},
         {"UninstallString", "\"" + folder + "\\" + kUninstaller + "\""},
@@ -319,8 +273,7 @@ TEST_F(Installer, FreshInstallIntoDefaultFolder)
     std::string target = ShortcutTarget(ShortcutPath());
     EXPECT_EQ(lstrcmpiA(target.c_str(), (folder + "\\" + kExeName).c_str()), 0) << target;
     AgentProcess agent;
-    ASSERT_TRUE(agent.Start(target));
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hWnd = LaunchProgram(agent, target);
     ASSERT_NE(hWnd, nullptr);
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
 }
@@ -334,7 +287,7 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
 
     // The administrator's device list and the user's choices.
     const std::string settings = ReadFileText(folder + "\\Setting.ini") + "; edited\r\n";
-    root.Write("VELTRIX Q5\\Setting.ini", settings);
+    root.Write(PRODUCT_NAME "\\Setting.ini", settings);
     {
         RegKey key;
         ASSERT_EQ(key.Create(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, KEY_SET_VALUE), ERROR_SUCCESS);
@@ -346,13 +299,11 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
     root.Write(PRODUCT_NAME "\\lang\\" PRODUCT_LANG_FILE_PREFIX "nl.ini", "marker");
     FileWatch watch{langFile, "marker"};
     // A file an earlier version installed and this one no longer ships.
-    root.Write("VELTRIX Q5\\retired.dll", "old");
-    root.Write(std::string("VELTRIX Q5\\") + kManifest, ReadFileText(folder + "\\" + kManifest) + "retired.dll\r\n");
+    root.Write(PRODUCT_NAME "\\retired.dll", "old");
+    root.Write(std::string(PRODUCT_NAME "\\") + kManifest, ReadFileText(folder + "\\" + kManifest) + "retired.dll\r\n");
     HANDLE hWatcher = CreateThread(nullptr, 0, WatchFile, &watch, 0, nullptr);
 
-    ULONGLONG nMs = 0;
-    EXPECT_EQ(RunSetup(folder, &nMs), 0);
-    printf("[ figures ] silent upgrade over the running agent: %llu ms\n", nMs);
+    EXPECT_EQ(RunSetup(folder), 0);
     watch.bStop = true;
     WaitForSingleObject(hWatcher, INFINITE);
     CloseHandle(hWatcher);
@@ -360,7 +311,7 @@ TEST_F(Installer, UpgradeOverRunningAgentKeepsUserData)
     ASSERT_TRUE(agent.WaitExit(0));
     ASSERT_NE(watch.nChanged, 0u);
     EXPECT_LE(agent.ExitTick(), watch.nChanged);
-    ExpectDetachedAndClosed();
+    ExpectDetachedAndClosed(journal);
     EXPECT_EQ(ReadFileText(langFile), ReadFileText(DistDir() + "\\lang\\" PRODUCT_LANG_FILE_PREFIX "nl.ini"));
     EXPECT_EQ(ReadFileText(folder + "\\Setting.ini"), settings);
     EXPECT_FALSE(Exists(folder + "\\retired.dll"));
@@ -388,16 +339,14 @@ TEST_F(Installer, UninstallWithRunningAgentRemovesOnlyWhatItInstalled)
     ASSERT_EQ(RunSetup(folder), 0);
     AgentProcess agent;
     ASSERT_NE(StartAttached(agent), nullptr);
-    root.Write("VELTRIX Q5\\my notes.txt", "mine");
+    root.Write(PRODUCT_NAME "\\my notes.txt", "mine");
     std::string run;
     ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));   // the agent's first start turned autostart on
 
-    ULONGLONG nMs = 0;
-    EXPECT_EQ(RunUninstaller(folder, &nMs), 0);
-    printf("[ figures ] silent uninstall with the agent running: %llu ms\n", nMs);
+    EXPECT_EQ(RunUninstaller(folder), 0);
 
     EXPECT_TRUE(agent.WaitExit(0));
-    ExpectDetachedAndClosed();
+    ExpectDetachedAndClosed(journal);
     std::set<std::string> left;
     ListTree(folder, "", &left);
     EXPECT_EQ(left, (std::set<std::string>{"my notes.txt"}));
@@ -433,10 +382,10 @@ TEST_F(Installer, UninstallJudgesTheRunValueByTheAgentsRule)
 // A setup run without a folder upgrades the installation where it is.
 TEST_F(Installer, UpgradeFindsTheInstalledFolder)
 {
-    const std::string defaultFolder = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\VELTRIX Q5";
+    const std::string defaultFolder = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\" PRODUCT_NAME;
     ASSERT_FALSE(Exists(defaultFolder + "\\" + kExeName));
     ASSERT_EQ(RunSetup(folder), 0);
-    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S"), 0);
+    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S", kSetupTimeoutMs), 0);
     EXPECT_FALSE(Exists(defaultFolder + "\\" + kExeName)) << "a second installation";
     std::string location;
     EXPECT_TRUE(RegReadString(kUninstallKey, "InstallLocation", &location));
@@ -450,20 +399,20 @@ TEST_F(Installer, FolderTheCodePageCannotSpell)
     // "Пользователь" in UTF-8.
     const std::string parent = root.Path() + "\\\xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2"
                                              "\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
-    const std::string longFolder = parent + "\\VELTRIX Q5";
+    const std::string longFolder = parent + "\\" PRODUCT_NAME;
     ASSERT_EQ(RunSetup(longFolder), 0);
     folder = ShortPath(longFolder);   // the ANSI helpers of this test go through it from here on
     ASSERT_FALSE(folder.empty());
     AgentProcess agent;
     ASSERT_TRUE(agent.Start(longFolder + "\\" + kExeName));
-    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, kImport) != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, E2E_IMPORT_CALL) != std::string::npos; }));
     std::string run;
     EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
 
     EXPECT_EQ(RunUninstaller(longFolder), 0);
     EXPECT_TRUE(agent.WaitExit(0));
-    ExpectDetachedAndClosed();
+    ExpectDetachedAndClosed(journal);
     EXPECT_FALSE(Exists(folder + "\\" + kExeName));
     EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << "the Run value names this installation";
     Clean();
@@ -477,7 +426,7 @@ TEST_F(Installer, FolderLimits)
     const struct { std::string folder; bool bAccepted; } kCases[] = {
         {base + std::string(kMaxFolderBytes - base.size(), 'L'), true},
         {base + std::string(kMaxFolderBytes + 1 - base.size(), 'L'), false},
-        {base + "a file\\VELTRIX Q5", false},
+        {base + "a file\\" PRODUCT_NAME, false},
     };
     for (const auto& c : kCases) {
         folder = c.folder;
@@ -507,7 +456,7 @@ TEST_F(Installer, OneVersionEverywhere)
 {
     const std::string setup = SetupPath();
     EXPECT_EQ(AGENT_VERSION_TEXT, std::string(PROJECT_VERSION_TEXT));
-    EXPECT_EQ(setup.substr(setup.rfind('\\') + 1), std::string("VELTRIX-Q5-Setup-") + PROJECT_VERSION_TEXT + ".exe");
+    EXPECT_EQ(setup.substr(setup.rfind('\\') + 1), std::string(PRODUCT_FILE_STEM "-Setup-") + PROJECT_VERSION_TEXT + ".exe");
     EXPECT_EQ(VersionOf(DistDir() + "\\" + kExeName), PROJECT_VERSION_TEXT);
     EXPECT_EQ(VersionOf(setup), PROJECT_VERSION_TEXT);
     // The application manifest names the same version.
@@ -571,10 +520,9 @@ TEST_F(Installer, IconsHoldEverySize)
 // Run value (without the switch a first install turns it on: see the uninstall test).
 TEST_F(Installer, SilentAutostartOffLeavesNoRunValue)
 {
-    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S /AUTOSTART=0 /D=" + folder), 0);
+    ASSERT_EQ(RunAndWait("\"" + SetupPath() + "\" /S /AUTOSTART=0 /D=" + folder, kSetupTimeoutMs), 0);
     AgentProcess agent;
-    ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hWnd = LaunchProgram(agent, folder + "\\" + kExeName);
     ASSERT_NE(hWnd, nullptr);
     std::string run;
     EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run)) << run;
@@ -600,9 +548,9 @@ TEST_F(Installer, UnwritableSettingIniStopsNeitherUpgradeNorUninstall)
 TEST_F(Installer, UninstallRemovesTheJournalAndTheFolder)
 {
     ASSERT_EQ(RunSetup(folder), 0);
-    root.Write(std::string("VELTRIX Q5\\") + PRODUCT_SIM_JOURNAL, "5 WUSBOpen(32868,3000,0) = 0\r\n");
+    root.Write(std::string(PRODUCT_NAME "\\") + PRODUCT_SIM_JOURNAL, "5 WUSBOpen(32868,3000,0) = 0\r\n");
     // Without "_?=" the uninstaller works from a copy of itself, which can remove the folder.
-    ASSERT_EQ(RunAndWait("\"" + folder + "\\" + kUninstaller + "\" /S"), 0);
+    ASSERT_EQ(RunAndWait("\"" + folder + "\\" + kUninstaller + "\" /S", kSetupTimeoutMs), 0);
     EXPECT_TRUE(WaitUntil(kSetupTimeoutMs, [&] { return !Exists(folder); }));
 }
 

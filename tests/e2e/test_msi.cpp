@@ -16,19 +16,16 @@ namespace {
 constexpr DWORD kMsiexecTimeoutMs = 120000;
 constexpr DWORD kLogonStepTimeoutMs = 10000;
 constexpr UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE, what /qn gives a refused install
-constexpr const char* kExeName = "VELTRIX Q5.exe";
+constexpr const char* kExeName = PRODUCT_EXE;
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr const char* kActiveSetupKey = "Software\\Microsoft\\Active Setup\\Installed Components\\";
-const char* const kImport = E2E_IMPORT_CALL;
-const char* const kUnimport = E2E_UNIMPORT_CALL;
-const char* const kClose = "WUSBClose() = 0";
 
 std::string Package() { return WinePathOf(MSI_PATH); }
 // The same program folder as versions just above the project's: the fourth field, the third.
 std::string NewerByFourthField() { return WinePathOf(MSI_TEST_PATH_FOURTH); }
 std::string NewerByThirdField() { return WinePathOf(MSI_TEST_PATH_THIRD); }
 
-std::string InstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\VELTRIX Q5"; }
+std::string InstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\" PRODUCT_NAME; }
 
 // A value of HKEY_LOCAL_MACHINE (64-bit view) as text; false when absent.
 bool MachineValue(const std::string& key, const char* pszName, std::string* pValue)
@@ -98,30 +95,12 @@ std::string ProductInfo(const std::string& code, const char* pszProperty)
     return szValue;
 }
 
-// Runs a command line to its end; its exit code (all of it, unlike the shell's low 8 bits),
-// or -1 when it could not start or hung.
-int RunAndWait(const std::string& commandLine, DWORD nTimeoutMs = kMsiexecTimeoutMs)
-{
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = commandLine;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    DWORD dwCode = (DWORD)-1;
-    if (WaitForSingleObject(pi.hProcess, nTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &dwCode);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return (int)dwCode;
-}
-
 // The shortcut's place: the all-users Start menu on Windows; Wine's msiexec resolves
 // ProgramMenuFolder to the installing user's even for a per-machine package.
 std::string ShortcutPath()
 {
     for (int nCsidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
-        std::string path = ShellFolder(nCsidl) + "\\VELTRIX Q5.lnk";
+        std::string path = ShellFolder(nCsidl) + "\\" PRODUCT_NAME ".lnk";
         if (Exists(path))
             return path;
     }
@@ -196,7 +175,7 @@ protected:
     {
         EndRunningAgents();
         for (const std::string& code : InstalledProducts())
-            RunAndWait("msiexec /x " + code + " /qn");
+            RunAndWait("msiexec /x " + code + " /qn", kMsiexecTimeoutMs);
         RemoveDirectoryA((InstallFolder() + "\\lang").c_str());
         RemoveDirectoryA(InstallFolder().c_str());
     }
@@ -204,7 +183,7 @@ protected:
     int Msiexec(const std::string& args)
     {
         DeleteFileA(logPath.c_str());
-        int nCode = RunAndWait("msiexec " + args + " /qn /l*v \"" + logPath + "\"");
+        int nCode = RunAndWait("msiexec " + args + " /qn /l*v \"" + logPath + "\"", kMsiexecTimeoutMs);
         log = ReadFileText(logPath);
         return nCode;
     }
@@ -212,12 +191,12 @@ protected:
     {
         return Msiexec("/i \"" + package + "\" " + properties);
     }
-    // Lines of the log the package's own actions wrote ("VELTRIX Q5: ...").
+    // Lines of the log the package's own actions wrote ("<product name>: ...").
     std::string OwnLogLines() const
     {
         std::string lines;
         size_t nAt = 0;
-        while ((nAt = log.find("VELTRIX Q5: ", nAt)) != std::string::npos) {
+        while ((nAt = log.find(PRODUCT_NAME ": ", nAt)) != std::string::npos) {
             size_t nEnd = log.find('\n', nAt);
             lines += log.substr(nAt, nEnd - nAt) + "\n";
             nAt = nEnd;
@@ -229,25 +208,7 @@ protected:
         std::vector<std::string> codes = InstalledProducts();
         return codes.size() == 1 ? codes[0] : "";
     }
-    size_t JournalFind(const char* pszCall, size_t nFrom = 0) const
-    {
-        return ReadFileText(journal).find(std::string(" ") + pszCall + "\r\n", nFrom);
-    }
-    // Starts the installed agent and waits until it has attached the device.
-    HWND StartAttached(AgentProcess& agent)
-    {
-        if (!agent.Start(folder + "\\" + kExeName))
-            return nullptr;
-        HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
-        bool bAttached = WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(kImport) != std::string::npos; });
-        return bAttached ? hWnd : nullptr;
-    }
-    void ExpectDetachedAndClosed() const
-    {
-        size_t nUnimport = JournalFind(kUnimport);
-        EXPECT_NE(nUnimport, std::string::npos);
-        EXPECT_NE(JournalFind(kClose, nUnimport), std::string::npos);
-    }
+    HWND StartAttached(AgentProcess& agent) { return StartInstalledAttached(agent, folder + "\\" + kExeName, journal); }
 
     RegistrySandbox registry;
     TempDir temp{"msi"};
@@ -263,7 +224,6 @@ protected:
 
 TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
 {
-    ULONGLONG nStart = GetTickCount64();
     // Windows Installer may close agents through the Restart Manager.
     EXPECT_EQ(PackageProperty(Package(), "MSIRESTARTMANAGERCONTROL"), "");
     // A language code in capitals is the shipped one.
@@ -272,7 +232,6 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
                                  "AUTOCONNECT=1 RELEASEAFTER=1440 RELEASEONLOCK=0 NOTICES=1"),
               0)
         << OwnLogLines();
-    printf("[ figures ] msiexec install with properties: %llu ms\n", GetTickCount64() - nStart);
 
     // The build's program folder, Setting.ini aside, byte for byte; q5ctl.exe among the programs.
     EXPECT_TRUE(Exists(folder + "\\" PRODUCT_CTL_EXE));
@@ -304,9 +263,9 @@ TEST_F(Msi, InstallWithPropertiesSetsUpTheMachine)
     const std::string code = OnlyProduct();
     ASSERT_EQ(code, PackageProperty(Package(), "ProductCode"));
     const std::string entry = kUninstallKey + code;
-    EXPECT_TRUE(MachineValue(entry, "DisplayName", &value) && value == "VELTRIX Q5") << value;
+    EXPECT_TRUE(MachineValue(entry, "DisplayName", &value) && value == PRODUCT_NAME) << value;
     EXPECT_TRUE(MachineValue(entry, "DisplayVersion", &value) && value == PROJECT_VERSION_TEXT) << value;
-    EXPECT_TRUE(MachineValue(entry, "Publisher", &value) && value == "VELTRIX") << value;
+    EXPECT_TRUE(MachineValue(entry, "Publisher", &value) && value == PRODUCT_PUBLISHER) << value;
     EXPECT_TRUE(MachineValue(entry, "InstallLocation", &value) && value == folder + "\\") << value;
     EXPECT_EQ(ReadFileText(ProductInfo(code, INSTALLPROPERTY_PRODUCTICON)), ReadFileText(WinePathOf(ICON_PATH)));
 
@@ -339,19 +298,18 @@ TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
     temp.Write("edited.ini", edited);
     ASSERT_TRUE(CopyFileA((temp.Path() + "\\edited.ini").c_str(), settings.c_str(), FALSE));
     // A program file, watched for the moment the upgrade first touches one.
-    FileWatch watch{folder + "\\lang\\ZeroVez_en.ini", ReadFileText(folder + "\\lang\\ZeroVez_en.ini")};
+    const std::string langFile = folder + "\\lang\\" PRODUCT_LANG_FILE_PREFIX "en.ini";
+    FileWatch watch{langFile, ReadFileText(langFile)};
     HANDLE hWatcher = CreateThread(nullptr, 0, WatchFile, &watch, 0, nullptr);
 
-    ULONGLONG nStart = GetTickCount64();
     EXPECT_EQ(Install(NewerByFourthField()), 0) << OwnLogLines();
-    printf("[ figures ] msiexec upgrade over the running agent: %llu ms\n", GetTickCount64() - nStart);
     watch.bStop = true;
     WaitForSingleObject(hWatcher, INFINITE);
     CloseHandle(hWatcher);
 
     // The agent ended with its Exit command (detach, then close) before any file changed.
     ASSERT_TRUE(agent.WaitExit(0));
-    ExpectDetachedAndClosed();
+    ExpectDetachedAndClosed(journal);
     ASSERT_NE(watch.nChanged, 0u);
     EXPECT_LE(agent.ExitTick(), watch.nChanged);
     EXPECT_NE(OwnLogLines().find("ending the agent"), std::string::npos) << OwnLogLines();
@@ -382,17 +340,17 @@ TEST_F(Msi, UpgradeOverTheRunningAgentKeepsTheAdministratorsSettings)
 // Setting.ini kept there, the logon step pointing there.
 TEST_F(Msi, UpgradeOfACustomFolderInstallStaysInThatFolder)
 {
-    const std::string custom = "C:\\Fleet Tools\\VELTRIX Q5";
+    const std::string custom = "C:\\Fleet Tools\\" PRODUCT_NAME;
     ASSERT_EQ(Install(Package(), "\"INSTALLDIR=" + custom + "\" SERVER=192.168.1.10"), 0) << OwnLogLines();
     std::string value;
     EXPECT_TRUE(MachineValue(agentKey, PRODUCT_INSTALL_FOLDER_VALUE, &value) && value == custom + "\\") << value;
     AgentProcess agent;
     ASSERT_TRUE(agent.Start(custom + "\\" + kExeName));
-    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(kImport) != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return JournalFind(journal, E2E_IMPORT_CALL) != std::string::npos; }));
 
     EXPECT_EQ(Install(NewerByFourthField()), 0) << OwnLogLines();
     EXPECT_TRUE(agent.WaitExit(0));
-    ExpectDetachedAndClosed();
+    ExpectDetachedAndClosed(journal);
     EXPECT_EQ(OnlyProduct(), PackageProperty(NewerByFourthField(), "ProductCode"));
     EXPECT_EQ(Ini(custom + "\\Setting.ini", "server", "address"), "192.168.1.10");
     EXPECT_FALSE(Exists(folder)) << "nothing in the default folder";
@@ -409,10 +367,7 @@ TEST_F(Msi, UpgradeOfACustomFolderInstallStaysInThatFolder)
     ASSERT_GT(GetShortPathNameA(custom.c_str(), szShort, sizeof(szShort)), 0u);
     ASSERT_NE(lstrcmpiA(szShort, custom.c_str()), 0) << "Wine gave the folder no short name";
     const std::string shortRun = "\"" + std::string(szShort) + "\\" + kExeName + "\"";
-    HKEY hRun;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
-    RegSetValueExA(hRun, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)shortRun.c_str(), (DWORD)shortRun.size() + 1);
-    RegCloseKey(hRun);
+    ASSERT_TRUE(RegWriteString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, shortRun));
     EXPECT_EQ(Msiexec("/x " + OnlyProduct()), 0) << OwnLogLines();
     EXPECT_FALSE(Exists(custom));
     EXPECT_FALSE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &value)) << value;
@@ -440,14 +395,8 @@ TEST_F(Msi, AFailedUpgradeIsReportedAndShowsWhatSurvives)
     // Never the new version half-installed: whatever product remains is the earlier one
     // (on Windows, the earlier one whole; under Wine, whose removal of it is not part
     // of the rollback, none).
-    std::string products;
-    for (const std::string& c : InstalledProducts()) {
+    for (const std::string& c : InstalledProducts())
         EXPECT_EQ(c, code);
-        products += c + " ";
-    }
-    printf("[ figures ] after the failed upgrade under Wine: products %s; program %s; Setting.ini server \"%s\"\n",
-           products.c_str(), Exists(folder + "\\" + kExeName) ? "present" : "absent",
-           Ini(settings, "server", "address").c_str());
 }
 
 TEST_F(Msi, DowngradesAreRefused)
@@ -465,7 +414,7 @@ TEST_F(Msi, DowngradesAreRefused)
         const std::string code = OnlyProduct();
         const std::string exe = ReadFileText(folder + "\\" + kExeName);
         EXPECT_EQ(Install(Package()), (int)kInstallFailure);
-        EXPECT_NE(OwnLogLines().find("VELTRIX Q5 " + c.version), std::string::npos) << OwnLogLines();
+        EXPECT_NE(OwnLogLines().find(PRODUCT_NAME " " + c.version), std::string::npos) << OwnLogLines();
         EXPECT_NE(OwnLogLines().find(std::string("newer than this package's ") + PROJECT_VERSION_TEXT),
                   std::string::npos)
             << OwnLogLines();
@@ -516,7 +465,7 @@ TEST_F(Msi, UninstallOverTheRunningAgentLeavesNothingOfOurs)
 
     EXPECT_EQ(Msiexec("/x " + code), 0) << OwnLogLines();
     EXPECT_TRUE(agent.WaitExit(0));
-    ExpectDetachedAndClosed();
+    ExpectDetachedAndClosed(journal);
     EXPECT_FALSE(Exists(folder));
     EXPECT_TRUE(ShortcutPath().empty());
     EXPECT_FALSE(MachineKeyExists(kUninstallKey + code));
@@ -534,9 +483,7 @@ TEST_F(Msi, RepairPutsBackADeletedProgramFile)
     AgentProcess agent;
     ASSERT_NE(StartAttached(agent), nullptr);
     // What "msiexec /f" does; Wine's msiexec takes no product code after /f ("not implemented").
-    ULONGLONG nStart = GetTickCount64();
     EXPECT_EQ(Install(Package(), "REINSTALL=ALL REINSTALLMODE=omus"), 0) << OwnLogLines();
-    printf("[ figures ] msiexec repair over the running agent: %llu ms\n", GetTickCount64() - nStart);
     // The agent was ended for the repair and is back.
     EXPECT_TRUE(agent.WaitExit(0));
     EXPECT_TRUE(AgentRunsAgain(folder + "\\" + kExeName)) << OwnLogLines();
@@ -558,16 +505,13 @@ TEST_F(Msi, TheLogonStepGivesEachUserAStart)
 
     // A user who never started the agent: the stub ends at once, starts nothing, and
     // leaves a Run value that starts the installed agent.
-    ULONGLONG nStart = GetTickCount64();
     EXPECT_EQ(RunAndWait(stub, kLogonStepTimeoutMs), 0);
-    printf("[ figures ] logon step: %llu ms\n", GetTickCount64() - nStart);
     EXPECT_EQ(FindWindowA(AGENT_CLASS, nullptr), nullptr);
     std::string run;
     ASSERT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
     EXPECT_EQ(run, "\"" + folder + "\\" + kExeName + "\"");
     AgentProcess agent;
-    ASSERT_TRUE(agent.Start(folder + "\\" + kExeName));   // what the Run value starts at logon
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hWnd = LaunchProgram(agent, folder + "\\" + kExeName);   // what the Run value starts at logon
     ASSERT_NE(hWnd, nullptr);
 
     // The user turns Start with Windows off: a later logon step (a new version) gives none.

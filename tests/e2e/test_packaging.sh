@@ -11,6 +11,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 DIST="$1"; VERSION="$2"; BUILT_SETUP="$3"; BUILT_MSI="$4"; ACTIONS_DLL="$5"
+. "$BUILD_DIR/generated/product.sh"
 WORK="$(mktemp -d /tmp/q5-packaging.XXXXXX)"
 trap 'rm -rf "$WORK"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -20,7 +21,7 @@ verify "$BUILT_SETUP" && fail "the build's setup is signed without SIGN_PFX"
 verify "$BUILT_MSI" && fail "the build's MSI is signed without SIGN_PFX"
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$WORK/key.pem" -out "$WORK/cert.pem" -days 2 \
-    -subj "/CN=VELTRIX Q5 test signing" 2>/dev/null
+    -subj "/CN=$PRODUCT_NAME test signing" 2>/dev/null
 openssl pkcs12 -export -inkey "$WORK/key.pem" -in "$WORK/cert.pem" -out "$WORK/cert.pfx" \
     -passout pass:throwaway
 mkdir "$WORK/vendor"
@@ -29,9 +30,9 @@ cp "$DIST/wusb.dll" "$WORK/vendor/wusbcomp.dll"   # a companion the vendor's lib
 
 SIGN_PFX="$WORK/cert.pfx" SIGN_PASS=throwaway WUSB_DIR="$WORK/vendor" \
     "$ROOT/packaging/make_installer.sh" "$DIST" "$WORK/out" "$VERSION" >/dev/null
-SETUP="$WORK/out/VELTRIX-Q5-Setup-$VERSION.exe"
+SETUP="$WORK/out/$PRODUCT_FILE_STEM-Setup-$VERSION.exe"
 verify "$SETUP" || fail "setup signature: $(cat "$WORK/verify.log")"
-verify "$WORK/out/stage/VELTRIX Q5/VELTRIX Q5.exe" || fail "exe signature: $(cat "$WORK/verify.log")"
+verify "$WORK/out/stage/$PRODUCT_NAME/$PRODUCT_EXE" || fail "exe signature: $(cat "$WORK/verify.log")"
 
 # The uninstaller exists only inside the setup: install to see it (a folder without spaces,
 # so wine passes "_?=" unquoted).
@@ -47,7 +48,7 @@ rm -f "$INST/uninstall.exe"
 
 SIGN_PFX="$WORK/cert.pfx" SIGN_PASS=throwaway WUSB_DIR="$WORK/vendor" \
     "$ROOT/packaging/make_msi.sh" "$DIST" "$WORK/msi-out" "$VERSION" "$ACTIONS_DLL" >/dev/null
-MSI="$WORK/msi-out/VELTRIX-Q5-$VERSION-x64.msi"
+MSI="$WORK/msi-out/$PRODUCT_FILE_STEM-$VERSION-x64.msi"
 verify "$MSI" || fail "MSI signature: $(cat "$WORK/verify.log")"
 FILES="$(msiinfo export "$MSI" File | cut -f3)"
 grep -qx wusbcomp.dll <<<"$FILES" || fail "companion DLL not in the MSI"

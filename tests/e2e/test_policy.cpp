@@ -11,8 +11,6 @@ namespace {
 const HKEY HKLM = HKEY_LOCAL_MACHINE;
 const HKEY HKCU = HKEY_CURRENT_USER;
 
-PolicyValue Number(HKEY hRoot, const char* pszName, DWORD dw) { return {hRoot, pszName, REG_DWORD, dw, nullptr}; }
-PolicyValue Text(HKEY hRoot, const char* pszName, const char* psz) { return {hRoot, pszName, REG_SZ, 0, psz}; }
 
 // Two free boxes; the second measures 1000 in the bandwidth test.
 const char* const kTwoBoxes = "[server2]\r\naddress=192.168.1.20\r\nbitrate=1000\r\n";
@@ -37,10 +35,10 @@ TEST_F(Policy, ComputerPolicyWinsOverUserPolicySettingIniAndTheUsersValues)
 {
     ProgramFolder folder("e2e-policy");
     folder.WriteScenario(kTwoBoxes);
-    for (const PolicyValue& value : {Text(HKCU, "server", "192.168.1.10"), Number(HKCU, "bitrate", 10),
-                                     Text(HKCU, "lang", "fr"), Number(HKCU, "startwin", 1),
-                                     Text(HKLM, "server", "192.168.1.20"), Number(HKLM, "bitrate", 5000),
-                                     Text(HKLM, "lang", "en"), Number(HKLM, "startwin", 0)})
+    for (const PolicyValue& value : {PolicyText(HKCU, "server", "192.168.1.10"), PolicyNumber(HKCU, "bitrate", 10),
+                                     PolicyText(HKCU, "lang", "fr"), PolicyNumber(HKCU, "startwin", 1),
+                                     PolicyText(HKLM, "server", "192.168.1.20"), PolicyNumber(HKLM, "bitrate", 5000),
+                                     PolicyText(HKLM, "lang", "en"), PolicyNumber(HKLM, "startwin", 0)})
         m_policies.Set(value);
     AgentProcess agent;
     HWND hWnd = LaunchAgent(agent, folder);
@@ -78,7 +76,7 @@ TEST_F(Policy, ComputerPolicyWinsOverUserPolicySettingIniAndTheUsersValues)
 TEST_F(Policy, DeviceListChangedWhileTheAgentRunsCountsAtTheNextNotification)
 {
     ProgramFolder folder("e2e-policy-devices");
-    m_policies.Set(Text(HKLM, "devices", "VID_0000&PID_0001"));
+    m_policies.Set(PolicyText(HKLM, "devices", "VID_0000&PID_0001"));
     AgentProcess agent;
     HWND hWnd = LaunchAgent(agent, folder);
     ASSERT_NE(hWnd, nullptr);
@@ -87,7 +85,7 @@ TEST_F(Policy, DeviceListChangedWhileTheAgentRunsCountsAtTheNextNotification)
     EXPECT_FALSE(agent.HasTrace(">>> device id =VID_3A7C&PID_0105\n")) << "Setting.ini's list was read";
     EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
 
-    m_policies.Set(Text(HKLM, "devices", "VID_0000&PID_0001;VID_3A7C&PID_0105"));
+    m_policies.Set(PolicyText(HKLM, "devices", "VID_0000&PID_0001;VID_3A7C&PID_0105"));
     folder.SetScenario("server", "firmware", "2.1.0.8");   // any change makes the box notify
     EXPECT_TRUE(WaitUntil(15000, [&] { return folder.CountCalls(E2E_IMPORT_CALL) == 1; }));
     EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
@@ -96,8 +94,8 @@ TEST_F(Policy, DeviceListChangedWhileTheAgentRunsCountsAtTheNextNotification)
 TEST_F(Policy, BadPolicyValuesAreTracedAndTheNextSourceApplies)
 {
     ProgramFolder folder("e2e-policy-bad");
-    for (const PolicyValue& value : {Text(HKLM, "bitrate", "5000"), Text(HKLM, "server", "box-1"),
-                                     Text(HKLM, "devices", ";;"), Number(HKCU, "startwin", 7)})
+    for (const PolicyValue& value : {PolicyText(HKLM, "bitrate", "5000"), PolicyText(HKLM, "server", "box-1"),
+                                     PolicyText(HKLM, "devices", ";;"), PolicyNumber(HKCU, "startwin", 7)})
         m_policies.Set(value);
     AgentProcess agent;
     HWND hWnd = LaunchAttached(agent, folder);

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include "support/agent_process.h"
 #include "support/console_process.h"
+#include "support/setup_checks.h"
 #include "agent/control_channel.h"
+#include "q5ctl/ctl_channel.h"
 #include "q5ctl/ctl_command.h"
 #include "agent/connection.h"
 #include <thread>
@@ -28,12 +30,6 @@ protected:
     }
     ConsoleRun Ctl(const std::string& args) const { return RunConsole(folder.CtlExePath(), args, kCtlTimeoutMs); }
     std::string Status(const std::string& key) const { return JsonValue(Ctl("status --json").out, key); }
-    void SetIni(const char* pszSection, const char* pszKey, const char* pszValue) const
-    {
-        std::string ini = folder.Path() + "\\Setting.ini";
-        WritePrivateProfileStringA(pszSection, pszKey, pszValue, ini.c_str());
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
-    }
     // Started, attached by itself (the shipped autoconnect), then detached by q5ctl.
     void LaunchDetached()
     {
@@ -53,11 +49,11 @@ TEST_F(Q5ctl, NoAgentAndUsageFaults)
 {
     ASSERT_EQ(FindWindowA(AGENT_CLASS, nullptr), nullptr);
     const struct { const char* pszArgs; DWORD dwCode; const char* pszErr; const char* pszOut; } kCases[] = {
-        {"status", CTL_EXIT_NO_AGENT, "no VELTRIX Q5 agent runs in this session (start it, or add --start)\n", ""},
-        {"connect --wait 5", CTL_EXIT_NO_AGENT, "no VELTRIX Q5 agent runs in this session (start it, or add --start)\n",
+        {"status", CTL_EXIT_NO_AGENT, "no " PRODUCT_NAME " agent runs in this session (start it, or add --start)\n", ""},
+        {"connect --wait 5", CTL_EXIT_NO_AGENT, "no " PRODUCT_NAME " agent runs in this session (start it, or add --start)\n",
          ""},
         {"status --json", CTL_EXIT_NO_AGENT, "",
-         "{\"verb\": \"status\", \"result\": \"no_agent\", \"exit_code\": 8, \"message\": \"no VELTRIX Q5 agent "
+         "{\"verb\": \"status\", \"result\": \"no_agent\", \"exit_code\": 8, \"message\": \"no " PRODUCT_NAME " agent "
          "runs in this session (start it, or add --start)\"}\n"},
         {"frobnicate", CTL_EXIT_USAGE, "q5ctl: unknown verb: frobnicate (q5ctl --help lists the verbs)\n", ""},
         {"run --", CTL_EXIT_USAGE, "q5ctl: missing program after -- (q5ctl --help lists the verbs)\n", ""},
@@ -113,17 +109,12 @@ TEST_F(Q5ctl, ConnectWaitEndsWithTheCodeOfEachState)
             own.SetScenario(c.pszSection, c.pszKey, c.pszValue);
         if (c.pszKey == std::string("holder"))
             own.SetScenario("server", "status", "3");
-        if (c.bSettingIni) {
-            std::string ini = own.Path() + "\\Setting.ini";
-            WritePrivateProfileStringA(c.pszSection, c.pszKey, c.pszValue, ini.c_str());
-            WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
-        }
+        if (c.bSettingIni)
+            own.SetSetting(c.pszSection, c.pszKey, c.pszValue);
         AgentProcess own_agent;
         HWND hWnd = LaunchAgent(own_agent, own);
         ASSERT_NE(hWnd, nullptr);
-        ULONGLONG nStart = GetTickCount64();
         ConsoleRun run = RunConsole(own.CtlExePath(), c.pszArgs, kCtlTimeoutMs);
-        ULONGLONG nMs = GetTickCount64() - nStart;
         EXPECT_EQ(run.dwExitCode, c.dwCode) << run.out << run.err;
         std::string line = c.dwCode == CTL_EXIT_OK ? run.out : run.err;
         EXPECT_EQ(line.rfind(c.pszLine, 0), 0u) << line;
@@ -133,7 +124,6 @@ TEST_F(Q5ctl, ConnectWaitEndsWithTheCodeOfEachState)
         if (c.dwCode == CTL_EXIT_IN_USE) {
             EXPECT_EQ(JsonValue(status.out, "holder"), "\"OTHER-PC\"");
         }
-        printf("[ figures ] connect --wait, %s: %llu ms\n", c.pszName, nMs);
         EXPECT_TRUE(ExitAgentByMenu(own_agent, hWnd));
     }
 }
@@ -223,8 +213,7 @@ TEST_F(Q5ctl, OverlappingRunsKeepTheDeviceUntilTheLastEnds)
 // wish goes, and a device that becomes free is not attached; on brings it back.
 TEST_F(Q5ctl, AutoconnectAppliesWithoutRestart)
 {
-    folder.SetScenario("server", "status", "3");
-    folder.SetScenario("server", "holder", "OTHER-PC");
+    folder.SetHolder("OTHER-PC");
     ASSERT_NE(hAgent = LaunchAgent(agent, folder), nullptr);
     ASSERT_TRUE(WaitUntil(10000, [&] { return Status("state") == "\"in_use\""; }));
     EXPECT_EQ(Status("wish"), "true");
@@ -238,11 +227,9 @@ TEST_F(Q5ctl, AutoconnectAppliesWithoutRestart)
     EXPECT_EQ(Status("wish"), "false");
     EXPECT_EQ(Status("autoconnect"), "false");
 
-    folder.SetScenario("server", "status", "1");
-    folder.SetScenario("server", "holder", "");
+    folder.SetHolder("");
     ASSERT_TRUE(WaitUntil(10000, [&] { return Status("state") == "\"free\""; }));
-    Sleep(DELAY_IMPORT_MS + 2000);   // longer than an attach of a wanted free device takes
-    EXPECT_EQ(folder.CountCalls("WUSBImportDevice("), 0);
+    EXPECT_EQ(SettledImports(folder), 0);
 
     run = Ctl("autoconnect on");
     EXPECT_EQ(run.dwExitCode, 0u) << run.err;
@@ -258,38 +245,9 @@ TEST_F(Q5ctl, StartStartsTheAgentBeside)
     ConsoleRun run = Ctl("--start status --json");
     EXPECT_EQ(run.dwExitCode, 0u) << run.out;
     EXPECT_EQ(JsonValue(run.out, "server"), "\"192.168.1.10\"");
-    HWND hWnd = FindWindowA(AGENT_CLASS, nullptr);
-    ASSERT_NE(hWnd, nullptr);
-    DWORD dwPid = 0;
-    GetWindowThreadProcessId(hWnd, &dwPid);
-    HANDLE hProcess = OpenProcess(SYNCHRONIZE, FALSE, dwPid);
-    ASSERT_NE(hProcess, nullptr);
-    PostMessageA(hWnd, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(WaitForSingleObject(hProcess, E2E_EXIT_TIMEOUT_MS), WAIT_OBJECT_0);
-    CloseHandle(hProcess);
+    ASSERT_NE(FindWindowA(AGENT_CLASS, nullptr), nullptr);
+    EXPECT_TRUE(EndRunningAgents());
 }
-
-namespace {
-
-LRESULT CALLBACK SwallowWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
-    return uMsg == WM_COPYDATA ? TRUE : DefWindowProcA(hWnd, uMsg, wParam, lParam);
-}
-
-// A window of q5ctl's answer class in this process, so that only the record decides.
-HWND CreateAnswerWindow()
-{
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = SwallowWndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = PRODUCT_CTL_REPLY_CLASS;
-    RegisterClassExA(&wc);
-    return CreateWindowExA(0, PRODUCT_CTL_REPLY_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                           nullptr);
-}
-
-}  // namespace
 
 // Records of every wrong size, garbage, every verb with a bad argument, a wrong answer
 // window: each refused, the agent running on with its state and library calls unchanged.
@@ -299,7 +257,9 @@ TEST_F(Q5ctl, MalformedRequestsChangeNothing)
     const std::string before = Ctl("status --json").out;
     ASSERT_EQ(JsonValue(before, "connected"), "true");
     const size_t nCalls = folder.JournalCalls().size();
-    HWND hAnswer = CreateAnswerWindow();
+    // q5ctl's own answer window in this process, so that only the record decides.
+    ASSERT_TRUE(OpenCtlReplyWindow());
+    HWND hAnswer = FindWindowExA(HWND_MESSAGE, nullptr, PRODUCT_CTL_REPLY_CLASS, nullptr);
     ASSERT_NE(hAnswer, nullptr);
     HWND hOtherClass = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 
@@ -357,7 +317,7 @@ TEST_F(Q5ctl, MalformedRequestsChangeNothing)
         EXPECT_TRUE(calls[i].rfind("WUSBImportDevice(", 0) != 0 && calls[i].rfind("WUSBUnimportDevice(", 0) != 0)
             << calls[i];
     DestroyWindow(hOtherClass);
-    DestroyWindow(hAnswer);
+    CloseCtlReplyWindow();
 }
 
 namespace {
@@ -398,8 +358,7 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     FreeConsole();
     ASSERT_TRUE(AllocConsole()) << GetLastError();
 
-    folder.SetScenario("server", "status", "3");
-    folder.SetScenario("server", "holder", "OTHER-PC");
+    folder.SetHolder("OTHER-PC");
     Sleep(500);   // the stand-in notices the change within 0.1 s
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(StartOnConsole(folder, "connect --wait 60", &pi));
@@ -411,10 +370,8 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     CloseHandle(pi.hProcess);
     EXPECT_EQ(Status("wish"), "false");
     // The device, free again, is not attached: nobody wants it.
-    folder.SetScenario("server", "status", "1");
-    folder.SetScenario("server", "holder", "");
-    Sleep(DELAY_IMPORT_MS + 2000);
-    EXPECT_EQ(folder.CountCalls(E2E_IMPORT_CALL), 1);
+    folder.SetHolder("");
+    EXPECT_EQ(SettledImports(folder), 1);
 
     const std::string flag = folder.Path() + "\\end.flag";
     ASSERT_TRUE(StartOnConsole(folder, "run --wait 30 -- \"" + WinePathOf(HOLD_PROGRAM_PATH) + "\" 5 \"" + flag + "\"",
@@ -429,7 +386,6 @@ TEST_F(Q5ctl, CtrlCWithdrawsTheWaitAndLeavesTheProgramItsOwn)
     // The program's own code; plus 100 where the Ctrl+C reached it too. (Wine delivers it to
     // the program when the test runs on a terminal, not when ctest holds its output on pipes.)
     EXPECT_TRUE(dwCode == 5 || dwCode == 105) << dwCode;
-    printf("[ figures ] the program %s the Ctrl+C itself\n", dwCode == 105 ? "took" : "did not see");
     TerminateProcess(pi.hProcess, 99);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

@@ -19,11 +19,6 @@ protected:
 std::string CompanionDir() { return DistDir() + "\\..\\variants\\companion"; }
 const char* const kCompanionDll = "wusbnet.dll";
 
-bool HasCall(const ProgramFolder& folder, const std::string& call)
-{
-    return folder.CountCalls(call) > 0;
-}
-
 }  // namespace
 
 TEST_F(RealComputer, LibraryLoadsWithItsCompanionAndStaysLoadedPastClose)
@@ -46,17 +41,16 @@ TEST_F(RealComputer, LibraryLoadsWithItsCompanionAndStaysLoadedPastClose)
         ASSERT_NE(hWnd, nullptr);
         DWORD dwCode = 1;
         if (c.bCompanion) {
-            ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return HasCall(folder, "WUSBManualScan() = 0"); }));
+            ASSERT_TRUE(folder.WaitCalls("WUSBManualScan() = 0", 1, E2E_START_TIMEOUT_MS));
             EXPECT_EQ(folder.JournalCalls().front(), "WUSBOpen(32868,3000,0) = 0");
             EXPECT_TRUE(agent.VisibleDialogs().empty());
             ASSERT_TRUE(ExitAgentByMenu(agent, hWnd, &dwCode));
             EXPECT_EQ(folder.JournalCalls().back(), "WUSBClose() = 0");
-            EXPECT_FALSE(HasCall(folder, SIM_UNLOADED_AT_WORK)) << "the library was unloaded under its own work";
+            EXPECT_EQ(folder.CountCalls(SIM_UNLOADED_AT_WORK), 0) << "the library was unloaded under its own work";
         } else {
             HWND hBox = WaitVisibleDialog(agent, E2E_START_TIMEOUT_MS);
             ASSERT_NE(hBox, nullptr) << "the library-failed box";
-            PostMessageA(hBox, WM_COMMAND, IDOK, 0);
-            ASSERT_TRUE(agent.WaitExit(E2E_EXIT_TIMEOUT_MS, &dwCode));
+            ASSERT_TRUE(AnswerOkAndWaitExit(agent, hBox, &dwCode));
             EXPECT_TRUE(folder.Journal().empty());
         }
         EXPECT_EQ(dwCode, 0u);
@@ -84,7 +78,7 @@ TEST_F(RealComputer, TwoStartsAtOnceMakeOneAgent)
         }));
         AgentProcess& agent = starts[nAgent];
         AgentProcess& second = starts[1 - nAgent];
-        ASSERT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return HasCall(folder, "WUSBManualScan() = 0"); }));
+        ASSERT_TRUE(folder.WaitCalls("WUSBManualScan() = 0", 1, E2E_START_TIMEOUT_MS));
         EXPECT_EQ(second.FindWindowOf(AGENT_CLASS), nullptr);
         EXPECT_EQ(second.VisibleDialogs().size(), 1u);
         HWND hDlg = second.VisibleDialogs().front();
@@ -95,14 +89,13 @@ TEST_F(RealComputer, TwoStartsAtOnceMakeOneAgent)
             AgentProcess third;
             HWND hThird = LaunchAgent(third, folder);
             ASSERT_NE(hThird, nullptr);
-            EXPECT_TRUE(WaitUntil(E2E_START_TIMEOUT_MS, [&] { return folder.CountCalls("WUSBOpen(") == 2; }));
+            EXPECT_TRUE(folder.WaitCalls("WUSBOpen(", 2, E2E_START_TIMEOUT_MS));
             EXPECT_TRUE(ExitAgentByMenu(third, hThird));
         } else {
             EXPECT_TRUE(ExitAgentByMenu(agent, agent.FindWindowOf(AGENT_CLASS)));
         }
-        PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
         DWORD dwCode = 1;
-        ASSERT_TRUE(second.WaitExit(E2E_EXIT_TIMEOUT_MS, &dwCode));
+        ASSERT_TRUE(AnswerOkAndWaitExit(second, hDlg, &dwCode));
         EXPECT_EQ(dwCode, 0u);
         EXPECT_EQ(folder.CountCalls("WUSBOpen("), nGapMs == gaps[0] ? 2 : 1);
     }
@@ -121,8 +114,7 @@ TEST_F(RealComputer, AStartWhileTheLastAgentEndsWaitsForIt)
     ASSERT_TRUE(first.Running()) << "the first agent must still be in its last pause";
 
     AgentProcess second;
-    ASSERT_TRUE(second.Start(folder.ExePath()));
-    HWND hSecond = second.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    HWND hSecond = LaunchAgent(second, folder);
     ASSERT_NE(hSecond, nullptr);
     EXPECT_TRUE(second.VisibleDialogs().empty());
     EXPECT_FALSE(first.Running());
@@ -144,7 +136,7 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     // "Пользователь" in UTF-8 (the tests' paths are UTF-8); in ANSI the agent would see '?'.
     const std::string parent = plain.Path() + "\\\xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2"
                                               "\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
-    const std::string dir = parent + "\\VELTRIX Q5";
+    const std::string dir = parent + "\\" PRODUCT_NAME;
     const char* const files[] = {PRODUCT_EXE, "wusb.dll", "Setting.ini", "lang\\" PRODUCT_LANG_FILE_PREFIX "de.ini"};
     auto removeTree = [&] {
         for (const char* pszFile : files)
@@ -183,12 +175,10 @@ TEST_F(RealComputer, ProgramFolderTheCodePageCannotSpell)
     EXPECT_NE(GetFileAttributesA(runPath.c_str()), INVALID_FILE_ATTRIBUTES) << run;
 
     // A second start there speaks from the folder's language file.
-    ASSERT_TRUE(second.Start(dir + "\\" PRODUCT_EXE));
-    HWND hDlg = WaitVisibleDialog(second, E2E_START_TIMEOUT_MS);
+    HWND hDlg = StartToDialog(second, dir + "\\" PRODUCT_EXE);
     ASSERT_NE(hDlg, nullptr);
     EXPECT_EQ(DlgItemText(hDlg, IDC_RUNNING_TEXT), plain.LangText("Message", "msg1"));
-    PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(second.WaitExit(E2E_EXIT_TIMEOUT_MS));
+    EXPECT_TRUE(AnswerOkAndWaitExit(second, hDlg));
     if (hWnd) {
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     }
@@ -210,9 +200,7 @@ TEST_F(RealComputer, SessionEndReleasesTheDeviceBeforeAnswering)
     EXPECT_EQ(folder.CountCalls("WUSBUnimportDevice("), 0);
     EXPECT_TRUE(agent.Running());
 
-    ULONGLONG nStart = GetTickCount64();
     ASSERT_TRUE(SendMessageTimeoutA(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &nAnswer));
-    printf("[ figures ] WM_ENDSESSION handled in %llu ms\n", GetTickCount64() - nStart);
     // All of it before the answer: Windows may end the process right after.
     std::vector<std::string> calls = folder.JournalCalls();
     ASSERT_GE(calls.size(), 2u);
@@ -224,12 +212,12 @@ TEST_F(RealComputer, SessionEndReleasesTheDeviceBeforeAnswering)
     EXPECT_EQ(folder.CountCalls("WUSBClose("), 1);
 }
 
-// A browser saves a second download as "VELTRIX Q5 (1).exe": renamed, the program still
+// A browser saves a second download as "<name> (1).exe": renamed, the program still
 // finds its Setting.ini beside it, so the device is accepted and attached.
 TEST_F(RealComputer, ARenamedProgramFindsItsFolder)
 {
     ProgramFolder folder("e2e-renamed");
-    std::string renamed = folder.Path() + "\\VELTRIX Q5 (1).exe";
+    std::string renamed = folder.Path() + "\\" PRODUCT_NAME " (1).exe";
     ASSERT_TRUE(MoveFileA(folder.ExePath().c_str(), renamed.c_str()));
     AgentProcess agent;
     HWND hWnd = LaunchAttached(agent, folder, renamed);
@@ -255,8 +243,6 @@ TEST_F(RealComputer, TheRestartManagersCloseRequestEndsTheAgentLikeExit)
     DWORD cch = RESTART_MAX_CMD_LINE, dwFlags = 0;
     HRESULT hr = GetApplicationRestartSettings(hProcess, szCommand, &cch, &dwFlags);
     CloseHandle(hProcess);
-    printf("[ figures ] GetApplicationRestartSettings on the agent: 0x%08lX, flags %lu\n", (unsigned long)hr,
-           dwFlags);
     // Wine 8 takes the registration but cannot read it back (E_NOTIMPL); Windows can.
     if (hr != E_NOTIMPL) {
         EXPECT_EQ(hr, S_OK);

@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 20000;
-constexpr DWORD kExitTimeoutMs = 20000;
-
 class Startup : public ::testing::Test {
 protected:
     RegistrySandbox registry;
@@ -21,17 +18,14 @@ TEST_F(Startup, HiddenMainWindowAndOrderlyCloseWithPause)
 {
     ProgramFolder folder("e2e-start");
     AgentProcess agent;
-    ULONGLONG nStart = GetTickCount64();
-    ASSERT_TRUE(agent.Start(folder.ExePath()));
-    HWND hWnd = agent.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
+    HWND hWnd = LaunchAgent(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    printf("[ figures ] process start to main window: %llu ms\n", GetTickCount64() - nStart);
     EXPECT_FALSE(IsWindowVisible(hWnd));
     char szTitle[100] = {};
     GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
     EXPECT_STREQ(szTitle, AGENT_CLASS);
 
-    ASSERT_TRUE(WaitUntil(kStartTimeoutMs, [&] { return folder.CountCalls("WUSBManualScan(") > 0; }));
+    ASSERT_TRUE(folder.WaitCalls("WUSBManualScan(", 1, E2E_START_TIMEOUT_MS));
     std::vector<std::string> calls = folder.JournalCalls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "WUSBOpen(32868,3000,0) = 0");
@@ -39,7 +33,7 @@ TEST_F(Startup, HiddenMainWindowAndOrderlyCloseWithPause)
     ULONGLONG nClose = GetTickCount64();
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     DWORD dwCode = 1;
-    ASSERT_TRUE(agent.WaitExit(kExitTimeoutMs, &dwCode));
+    ASSERT_TRUE(agent.WaitExit(E2E_EXIT_TIMEOUT_MS, &dwCode));
     EXPECT_EQ(dwCode, 0u);
     EXPECT_GE(agent.ExitTick() - nClose, (ULONGLONG)SHUTDOWN_PAUSE_MS);
     calls = folder.JournalCalls();
@@ -53,30 +47,27 @@ TEST_F(Startup, SecondStartExplainsItselfAndLeavesTheFirstRunning)
 {
     ProgramFolder folder("e2e-twice");
     AgentProcess first;
-    ASSERT_TRUE(first.Start(folder.ExePath()));
-    HWND hFirst = first.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
+    HWND hFirst = LaunchAgent(first, folder);
     ASSERT_NE(hFirst, nullptr);
-    ASSERT_TRUE(WaitUntil(kStartTimeoutMs, [&] { return folder.CountCalls("WUSBOpen(") == 1; }));
+    ASSERT_TRUE(folder.WaitCalls("WUSBOpen(", 1, E2E_START_TIMEOUT_MS));
 
     AgentProcess second;
-    ASSERT_TRUE(second.Start(folder.ExePath()));
-    HWND hDlg = WaitVisibleDialog(second, kStartTimeoutMs);
+    HWND hDlg = StartToDialog(second, folder.ExePath());
     ASSERT_NE(hDlg, nullptr);
     char szText[512] = {};
     GetDlgItemTextA(hDlg, IDC_RUNNING_TEXT, szText, sizeof(szText));
     EXPECT_EQ(std::string(szText), folder.LangText("Message", "msg1"));
     EXPECT_EQ(second.FindWindowOf(AGENT_CLASS), nullptr);
 
-    PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
     DWORD dwCode = 1;
-    ASSERT_TRUE(second.WaitExit(kExitTimeoutMs, &dwCode));
+    ASSERT_TRUE(AnswerOkAndWaitExit(second, hDlg, &dwCode));
     EXPECT_EQ(dwCode, 0u);
     EXPECT_EQ(folder.CountCalls("WUSBOpen("), 1) << "the second start must not open the library";
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(IsWindow(hFirst));
 
     PostMessageA(hFirst, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(first.WaitExit(kExitTimeoutMs));
+    EXPECT_TRUE(first.WaitExit(E2E_EXIT_TIMEOUT_MS));
 }
 
 // Both ways the library can fail to start end in one error box and an exit on the agent's own.
@@ -94,8 +85,7 @@ TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
         else
             folder.WriteScenario("[library]\r\nopen_result=7\r\n");
         AgentProcess agent;
-        ASSERT_TRUE(agent.Start(folder.ExePath()));
-        HWND hBox = WaitVisibleDialog(agent, kStartTimeoutMs);
+        HWND hBox = StartToDialog(agent, folder.ExePath());
         ASSERT_NE(hBox, nullptr);
         Sleep(500);   // a second box would have shown by now
         EXPECT_EQ(agent.VisibleDialogs().size(), 1u);
@@ -104,9 +94,8 @@ TEST_F(Startup, LibraryFailureShowsOneErrorBoxThenExits)
         EXPECT_EQ(std::string(szCaption), folder.LangText("Title", "t1"));
 
         ULONGLONG nOk = GetTickCount64();
-        PostMessageA(hBox, WM_COMMAND, IDOK, 0);
         DWORD dwCode = 1;
-        ASSERT_TRUE(agent.WaitExit(kExitTimeoutMs, &dwCode));
+        ASSERT_TRUE(AnswerOkAndWaitExit(agent, hBox, &dwCode));
         EXPECT_EQ(dwCode, 0u);
         EXPECT_GE(agent.ExitTick() - nOk, (ULONGLONG)SHUTDOWN_PAUSE_MS);
         if (c.bRemoveLibrary) {
@@ -136,23 +125,17 @@ TEST_F(Startup, ARefusedStartOfAnotherInstallationLeavesTheRunValue)
         SCOPED_TRACE(c.pszName);
         ProgramFolder folder("e2e-run-first"), other("e2e-run-other");
         AgentProcess first;
-        ASSERT_TRUE(first.Start(folder.ExePath()));
-        HWND hFirst = first.WaitWindowOf(AGENT_CLASS, kStartTimeoutMs);
+        HWND hFirst = LaunchAgent(first, folder);
         ASSERT_NE(hFirst, nullptr);
-        HKEY hRun;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hRun, nullptr), 0);
-        RegSetValueExA(hRun, PRODUCT_RUN_VALUE, 0, REG_SZ, (const BYTE*)"stale", 6);
-        RegCloseKey(hRun);
+        ASSERT_TRUE(RegWriteString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, "stale"));
 
         AgentProcess second;
-        ASSERT_TRUE(second.Start(c.bOtherFolder ? other.ExePath() : folder.ExePath()));
-        HWND hDlg = WaitVisibleDialog(second, kStartTimeoutMs);
+        HWND hDlg = StartToDialog(second, c.bOtherFolder ? other.ExePath() : folder.ExePath());
         ASSERT_NE(hDlg, nullptr);
         std::string run;
         EXPECT_TRUE(RegReadString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, &run));
         EXPECT_EQ(run, c.bOtherFolder ? "stale" : "\"" + folder.ExePath() + "\"");
-        PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(second.WaitExit(kExitTimeoutMs));
+        EXPECT_TRUE(AnswerOkAndWaitExit(second, hDlg));
         EXPECT_TRUE(ExitAgentByMenu(first, hFirst));
     }
 }

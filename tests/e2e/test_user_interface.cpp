@@ -38,11 +38,7 @@ TEST_F(UserInterface, FirstStartWritesDefaultsAndQuotedRunEntryAndStartwinZeroRe
         EXPECT_EQ(lstrcmpiA(run.c_str(), ("\"" + folder.ExePath() + "\"").c_str()), 0) << run;
         EXPECT_TRUE(ExitAgentByMenu(agent, hWnd));
     }
-    HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
-    DWORD dwOff = 0;
-    RegSetValueExA(hKey, PRODUCT_STARTWIN_VALUE, 0, REG_DWORD, (const BYTE*)&dwOff, sizeof(dwOff));
-    RegCloseKey(hKey);
+    ASSERT_TRUE(RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, 0));
     {
         AgentProcess agent;
         HWND hWnd = LaunchAgent(agent, folder);
@@ -84,14 +80,14 @@ TEST_F(UserInterface, AboutShowsTheVersionsInTheSameDialogEachTime)
     AgentProcess agent;
     HWND hWnd = LaunchAgent(agent, folder);
     ASSERT_NE(hWnd, nullptr);
-    ASSERT_TRUE(WaitUntil(10000, [&] { return folder.CountCalls("WUSBGetServerList(8) = 1") > 0; }));
+    ASSERT_TRUE(folder.WaitCalls("WUSBGetServerList(8) = 1"));
 
     PostMessageA(hWnd, WM_COMMAND, IDM_ABOUT, 0);
     HWND hAbout = WaitVisibleDialog(agent, 10000);
     ASSERT_NE(hAbout, nullptr);
     char szCaption[64] = {};
     GetWindowTextA(hAbout, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, "VELTRIX Q5");
+    EXPECT_STREQ(szCaption, PRODUCT_NAME);
     EXPECT_EQ(DlgItemText(hAbout, IDC_APP_VERSION), "v" AGENT_VERSION_TEXT);
     EXPECT_EQ(DlgItemText(hAbout, IDC_FW_VERSION), "v2.1.0.7");
     EXPECT_EQ(DlgItemText(hAbout, IDC_APP_LABEL), folder.LangText("Message", "msg4", "de"));

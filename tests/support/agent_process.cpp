@@ -38,6 +38,15 @@ void ProgramFolder::SetScenario(const char* pszSection, const char* pszKey, cons
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ScenarioPath().c_str());   // flush
 }
 
+void ProgramFolder::SetHolder(const char* pszHolder) const
+{
+    if (*pszHolder)
+        SetScenario("server", "status", "3");
+    SetScenario("server", "holder", pszHolder);
+    if (!*pszHolder)
+        SetScenario("server", "status", "1");
+}
+
 void ProgramFolder::SetSetting(const char* pszSection, const char* pszKey, const char* pszValue) const
 {
     const std::string ini = Path() + "\\Setting.ini";
@@ -82,6 +91,19 @@ int ProgramFolder::CountCalls(const std::string& prefix) const
     for (const Entry& e : Journal())
         n += e.call.compare(0, prefix.size(), prefix) == 0;
     return n;
+}
+
+unsigned long long ProgramFolder::FirstCall(const std::string& prefix, unsigned long long nFrom) const
+{
+    for (const Entry& e : Journal())
+        if (e.nMs >= nFrom && e.call.compare(0, prefix.size(), prefix) == 0)
+            return e.nMs;
+    return 0;
+}
+
+bool ProgramFolder::WaitCalls(const std::string& prefix, int nCount, DWORD nTimeoutMs) const
+{
+    return WaitUntil(nTimeoutMs, [&] { return CountCalls(prefix) >= nCount; });
 }
 
 std::string ProgramFolder::LangText(const char* pszSection, const char* pszKey, const char* pszCode) const
@@ -284,34 +306,57 @@ bool AgentProcess::HasTrace(const std::string& text) const
     return false;
 }
 
+bool AgentProcess::LastTraceAfter(const std::string& prefix, std::string* pRest) const
+{
+    bool bFound = false;
+    for (const std::string& line : Traces()) {
+        if (line.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bFound = true;
+        if (pRest)
+            *pRest = line.substr(prefix.size());
+    }
+    return bFound;
+}
+
 bool AgentProcess::WaitTrace(const std::string& text, DWORD nTimeoutMs) const
 {
     return WaitUntil(nTimeoutMs, [&] { return HasTrace(text); });
 }
 
+HWND LaunchProgram(AgentProcess& agent, const std::string& exePath)
+{
+    return agent.Start(exePath) ? agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS) : nullptr;
+}
+
 HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
 {
-    if (!agent.Start(exePath.empty() ? folder.ExePath() : exePath))
-        return nullptr;
-    return agent.WaitWindowOf(AGENT_CLASS, E2E_START_TIMEOUT_MS);
+    return LaunchProgram(agent, exePath.empty() ? folder.ExePath() : exePath);
+}
+
+bool WaitAttached(const ProgramFolder& folder, int nImports, DWORD nTimeoutMs)
+{
+    return WaitUntil(nTimeoutMs, [&] {
+        int nSeen = 0;
+        for (const std::string& call : folder.JournalCalls()) {
+            nSeen += call == E2E_IMPORT_CALL;
+            if (nSeen >= nImports && call.rfind("WUSBGetServerList(", 0) == 0)
+                return true;
+        }
+        return false;
+    });
+}
+
+int SettledImports(const ProgramFolder& folder)
+{
+    Sleep(DELAY_IMPORT_MS + 1500);
+    return folder.CountCalls("WUSBImportDevice(");
 }
 
 HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath)
 {
     HWND hWnd = LaunchAgent(agent, folder, exePath);
-    if (!hWnd || !WaitUntil(15000, [&] { return folder.CountCalls(E2E_IMPORT_CALL) > 0; }))
-        return nullptr;
-    // The import's notification brings a list refresh that shows the device held here.
-    bool bRefreshed = WaitUntil(5000, [&] {
-        bool bImported = false;
-        for (const std::string& call : folder.JournalCalls()) {
-            bImported = bImported || call == E2E_IMPORT_CALL;
-            if (bImported && call.rfind("WUSBGetServerList(", 0) == 0)
-                return true;
-        }
-        return false;
-    });
-    return bRefreshed ? hWnd : nullptr;
+    return hWnd && WaitAttached(folder, 1) ? hWnd : nullptr;
 }
 
 HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
@@ -319,6 +364,17 @@ HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs)
     std::vector<HWND> dialogs;
     WaitUntil(nTimeoutMs, [&] { return !(dialogs = agent.VisibleDialogs()).empty(); });
     return dialogs.empty() ? nullptr : dialogs.front();
+}
+
+HWND StartToDialog(AgentProcess& agent, const std::string& exePath)
+{
+    return agent.Start(exePath) ? WaitVisibleDialog(agent, E2E_START_TIMEOUT_MS) : nullptr;
+}
+
+bool AnswerOkAndWaitExit(AgentProcess& agent, HWND hDlg, DWORD* pCode)
+{
+    PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    return agent.WaitExit(E2E_EXIT_TIMEOUT_MS, pCode);
 }
 
 bool ExitAgentByMenu(AgentProcess& agent, HWND hWnd, DWORD* pCode)

@@ -24,6 +24,8 @@ public:
     // Sets one scenario key, keeping the rest (the stand-in notices the change).
     void SetScenario(const char* pszSection, const char* pszKey, const char* pszValue) const;
     void Write(const std::string& relPath, const std::string& content) const { m_dir.Write(relPath, content); }
+    // Puts the default device in use by the named computer, or frees it ("").
+    void SetHolder(const char* pszHolder) const;
     // Sets one key of the folder's Setting.ini, keeping the rest.
     void SetSetting(const char* pszSection, const char* pszKey, const char* pszValue) const;
     void Remove(const std::string& relPath) const;
@@ -33,6 +35,10 @@ public:
     struct Entry { unsigned long long nMs; std::string call; };
     std::vector<Entry> Journal() const;
     int CountCalls(const std::string& prefix) const;   // calls starting with prefix
+    // Time stamp of the first call starting with prefix at or after nFrom; 0 when none.
+    unsigned long long FirstCall(const std::string& prefix, unsigned long long nFrom = 0) const;
+    // Waits until nCount calls start with prefix.
+    bool WaitCalls(const std::string& prefix, int nCount = 1, DWORD nTimeoutMs = 10000) const;
     // A text of the folder's language file for the code ("de": what a fresh registry speaks).
     std::string LangText(const char* pszSection, const char* pszKey, const char* pszCode = "de") const;
 private:
@@ -64,6 +70,8 @@ public:
 
     std::vector<std::string> Traces() const;
     bool HasTrace(const std::string& text) const;
+    // The rest of the last trace that starts with prefix (into *pRest); false when none does.
+    bool LastTraceAfter(const std::string& prefix, std::string* pRest = nullptr) const;
     // Waits until a trace equal to text has arrived.
     bool WaitTrace(const std::string& text, DWORD nTimeoutMs) const;
 
@@ -108,15 +116,27 @@ constexpr DWORD E2E_EXIT_TIMEOUT_MS = 20000;
 constexpr const char* E2E_IMPORT_CALL = "WUSBImportDevice(167880896,1) = 0";
 constexpr const char* E2E_UNIMPORT_CALL = "WUSBUnimportDevice(167880896,1) = 0";
 
+// Waits for the n-th attach of the default free device and the list refresh after it,
+// which shows the device held here.
+bool WaitAttached(const ProgramFolder& folder, int nImports, DWORD nTimeoutMs = 20000);
+// Waits as long as an automatic attach that would come takes (its delay and a margin),
+// then counts the attaches of the journal.
+int SettledImports(const ProgramFolder& folder);
 // Starts the agent in the folder (or the exe given) and waits for its main window;
 // null when it never came.
 HWND LaunchAgent(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
+HWND LaunchProgram(AgentProcess& agent, const std::string& exePath);
 // The same, then waits for the automatic attach of the default free device and for
 // the agent's list refresh that follows it, as the folder's journal shows them;
 // null when either never happened.
 HWND LaunchAttached(AgentProcess& agent, const ProgramFolder& folder, const std::string& exePath = "");
 // Waits for a visible dialog box of the process; null when none came.
 HWND WaitVisibleDialog(const AgentProcess& agent, DWORD nTimeoutMs);
+// Starts the program and waits for a visible dialog box of it (a second start's, an error
+// box); null when it never came.
+HWND StartToDialog(AgentProcess& agent, const std::string& exePath);
+// Answers a dialog box of the process with OK and waits for the process to end.
+bool AnswerOkAndWaitExit(AgentProcess& agent, HWND hDlg, DWORD* pCode = nullptr);
 // Keyboard or mouse input on the desktop, as a user's: GetLastInputInfo moves on
 // (under Wine it stays 0 until the first input). False when the time did not move.
 bool MakeUserInput();

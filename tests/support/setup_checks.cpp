@@ -1,6 +1,7 @@
 // Shared checks of the setup tests.
 #include "setup_checks.h"
 #include "agent_process.h"
+#include <gtest/gtest.h>
 #include <shlobj.h>
 #include <cstring>
 
@@ -69,4 +70,42 @@ std::vector<std::string> ProgramFiles()
         FindClose(hFind);
     }
     return files;
+}
+
+int RunAndWait(const std::string& commandLine, DWORD nTimeoutMs, ULONGLONG* pMs)
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring cmd = WidePath(commandLine);   // folders in any alphabet
+    ULONGLONG nStart = GetTickCount64();
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    DWORD dwCode = (DWORD)-1;
+    if (WaitForSingleObject(pi.hProcess, nTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &dwCode);
+    if (pMs)
+        *pMs = GetTickCount64() - nStart;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return (int)dwCode;
+}
+
+size_t JournalFind(const std::string& journal, const char* pszCall, size_t nFrom)
+{
+    return ReadFileText(journal).find(std::string(" ") + pszCall + "\r\n", nFrom);
+}
+
+HWND StartInstalledAttached(AgentProcess& agent, const std::string& exePath, const std::string& journal)
+{
+    HWND hWnd = LaunchProgram(agent, exePath);
+    auto attached = [&] { return JournalFind(journal, E2E_IMPORT_CALL) != std::string::npos; };
+    return hWnd && WaitUntil(E2E_START_TIMEOUT_MS, attached) ? hWnd : nullptr;
+}
+
+void ExpectDetachedAndClosed(const std::string& journal)
+{
+    size_t nUnimport = JournalFind(journal, E2E_UNIMPORT_CALL);
+    EXPECT_NE(nUnimport, std::string::npos);
+    EXPECT_NE(JournalFind(journal, "WUSBClose() = 0", nUnimport), std::string::npos);
 }

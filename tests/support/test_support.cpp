@@ -312,6 +312,21 @@ bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue)
            ERROR_SUCCESS;
 }
 
+bool RegWriteValue(const char* pszKey, const char* pszName, DWORD dwType, const void* pData, DWORD cb)
+{
+    return RegSetKeyValueA(HKEY_CURRENT_USER, pszKey, pszName, dwType, pData, cb) == ERROR_SUCCESS;
+}
+
+bool RegWriteString(const char* pszKey, const char* pszName, const std::string& value)
+{
+    return RegWriteValue(pszKey, pszName, REG_SZ, value.c_str(), (DWORD)value.size() + 1);
+}
+
+bool RegWriteDword(const char* pszKey, const char* pszName, DWORD dwValue)
+{
+    return RegWriteValue(pszKey, pszName, REG_DWORD, &dwValue, sizeof(dwValue));
+}
+
 // ---- Windows ---------------------------------------------------------------
 HWND CreateTestMainWindow()
 {

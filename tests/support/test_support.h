@@ -104,6 +104,8 @@ struct PolicyValue {
     DWORD dwNumber;
     const char* pszText;
 };
+inline PolicyValue PolicyNumber(HKEY hRoot, const char* pszName, DWORD dw) { return {hRoot, pszName, REG_DWORD, dw, nullptr}; }
+inline PolicyValue PolicyText(HKEY hRoot, const char* pszName, const char* psz) { return {hRoot, pszName, REG_SZ, 0, psz}; }
 class PolicySandbox {
 public:
     PolicySandbox();
@@ -114,6 +116,10 @@ public:
 // Reads a value under HKCU; false when missing.
 bool RegReadString(const char* pszKey, const char* pszName, std::string* pValue);
 bool RegReadDword(const char* pszKey, const char* pszName, DWORD* pValue);
+// Writes a value under HKCU, creating the key; false when it could not.
+bool RegWriteValue(const char* pszKey, const char* pszName, DWORD dwType, const void* pData, DWORD cb);
+bool RegWriteString(const char* pszKey, const char* pszName, const std::string& value);
+bool RegWriteDword(const char* pszKey, const char* pszName, DWORD dwValue);
 
 // ---- Windows ---------------------------------------------------------------
 // A hidden window run by MainWndProc, under a test class name.

@@ -1,7 +1,7 @@
 // The connection state machine against the fake library: notifications, timers,
 // power events and the Connect and Disconnect commands.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "agent/connection.h"
 #include "ui/tray_icon.h"
 #include "res/resource.h"
@@ -23,31 +23,25 @@ static int ListWithoutAddress(_WUSB_SERVER* pServers, int)
     return 1;
 }
 
-class Connection : public ::testing::Test {
+class Connection : public MainWindowTest {
 protected:
-    HWND m_hWnd = nullptr;
     std::unique_ptr<TempDir> m_dir;
     std::unique_ptr<TraceCapture> m_capture;
 
     void SetUp() override
     {
-        ResetAgentState();
-        InstallFakeWusb();
-        const char* texts[] = {"Q5", "NoDev", "Free", "Busy", "Linked", "Weak"};
+        MainWindowTest::SetUp();
+        const char* texts[] = {"Box", "NoDev", "Free", "Busy", "Linked", "Weak"};
         char* fields[] = {g_text.t1, g_text.t2, g_text.t3, g_text.t4, g_text.t5, g_text.t6};
         for (int i = 0; i < 6; ++i)
             lstrcpynA(fields[i], texts[i], 50);
         UseSettings(kListed);
-        m_hWnd = CreateTestMainWindow();
-        ASSERT_NE(m_hWnd, nullptr);
         m_capture.reset(new TraceCapture);
     }
     void TearDown() override
     {
         m_capture.reset();
-        KillTimer(m_hWnd, IDT_DELAY_IMPORT);
-        KillTimer(m_hWnd, IDT_SERVER_CHECK);
-        DestroyWindow(m_hWnd);
+        MainWindowTest::TearDown();
     }
     // A fresh folder per content: the profile reader may cache a file it has just read.
     void UseSettings(const std::string& ini)
@@ -83,7 +77,7 @@ TEST_F(Connection, NoServer)
     g_bConnected = 1;
     OnWUSBNotify(m_hWnd);
     EXPECT_EQ(Traces(), std::vector<std::string>{"==== OnWUSBNotify ==== 0\n"});
-    EXPECT_STREQ(g_nid.szTip, "Q5 - NoDev");
+    EXPECT_STREQ(g_nid.szTip, "Box - NoDev");
     EXPECT_EQ(g_nid.hIcon, TrayImageOf(IDI_DISCONNECTED));
     EXPECT_EQ(g_nStatus, STATUS_NO_DEVICE);
     EXPECT_EQ(g_nConnectItem, CONNECT_ITEM_NO_DEVICE);
@@ -101,7 +95,7 @@ TEST_F(Connection, ServerWithoutDevice)
     g_bShowIdle = 0;
     OnWUSBNotify(m_hWnd);
     EXPECT_EQ(Traces(), (std::vector<std::string>{"==== OnWUSBNotify ==== 1\n", "WSB device number = 0"}));
-    EXPECT_STREQ(g_nid.szTip, "Q5 - NoDev");
+    EXPECT_STREQ(g_nid.szTip, "Box - NoDev");
     EXPECT_EQ(g_nStatus, STATUS_NO_DEVICE);
     EXPECT_EQ(g_bNeedScan, 0);
     EXPECT_EQ(g_bShowIdle, 1);
@@ -120,14 +114,14 @@ TEST_F(Connection, FreeDeviceWantedArmsImport)
         "Import : start timer IDT_DELAY_IMPORT============\n ",
     };
     EXPECT_EQ(Traces(), expected);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - Free");
+    EXPECT_STREQ(g_nid.szTip, "Box - Free");
     EXPECT_EQ(g_nStatus, STATUS_DISCONNECTED);
     EXPECT_EQ(g_nConnectItem, CONNECT_ITEM_FREE);
     EXPECT_EQ(g_bPoorSignalNotice, 1);
     EXPECT_EQ(g_bNoticeShown, 1);
     EXPECT_EQ(g_bNeedScan, 1);
     EXPECT_EQ(g_bDeviceAccepted, 1);
-    EXPECT_STREQ(g_szDeviceMenu, "VELTRIX Q5");
+    EXPECT_STREQ(g_szDeviceMenu, PRODUCT_NAME);
     EXPECT_STREQ(g_szDeviceUrl, "http://192.168.1.10");
     EXPECT_EQ(g_bImportPending, 1);
     EXPECT_EQ(g_bit_rate, 0);
@@ -140,7 +134,7 @@ TEST_F(Connection, FreeDeviceNotWanted)
     FakeSetDevice(WUSB_STATUS_FREE, kVid, kPid, kDeviceId, kIp, "");
     g_bWantConnect = 0;
     OnWUSBNotify(m_hWnd);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - Free");
+    EXPECT_STREQ(g_nid.szTip, "Box - Free");
     EXPECT_EQ(g_bNeedScan, 0);
     EXPECT_EQ(g_bDeviceAccepted, 1);
     EXPECT_EQ(g_bImportPending, 0);
@@ -155,13 +149,13 @@ TEST_F(Connection, InUse)
         int nIconId, nStatus, nItem;
         LONG bConnected;
     } cases[] = {
-        {"this-pc", "Q5 - Linked", IDI_CONNECTED, STATUS_CONNECTED, CONNECT_ITEM_CONNECTED, 1},
-        {"Other-Box", "Q5 - Busy Other-Box", IDI_DISCONNECTED, STATUS_OCCUPIED, CONNECT_ITEM_OCCUPIED, 0},
+        {"this-pc", "Box - Linked", IDI_CONNECTED, STATUS_CONNECTED, CONNECT_ITEM_CONNECTED, 1},
+        {"Other-Box", "Box - Busy Other-Box", IDI_DISCONNECTED, STATUS_OCCUPIED, CONNECT_ITEM_OCCUPIED, 0},
     };
     for (const Case& c : cases) {
         ResetAgentState();
         UseProgramDir(m_dir->Path());
-        lstrcpynA(g_text.t1, "Q5", 50);
+        lstrcpynA(g_text.t1, "Box", 50);
         lstrcpynA(g_text.t4, "Busy", 50);
         lstrcpynA(g_text.t5, "Linked", 50);
         g_bShowIdle = 0;
@@ -208,7 +202,7 @@ TEST_F(Connection, RejectedDeviceReplacesPresentation)
     FakeSetDevice(WUSB_STATUS_FREE, 0x1111, kPid, kDeviceId, kIp, "");
     g_bPoorSignalNotice = 0;
     OnWUSBNotify(m_hWnd);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - NoDev");
+    EXPECT_STREQ(g_nid.szTip, "Box - NoDev");
     EXPECT_EQ(g_bPoorSignalNotice, 1);   // the free presentation ran first
     EXPECT_EQ(g_nStatus, STATUS_NO_DEVICE);
     EXPECT_EQ(g_nConnectItem, CONNECT_ITEM_NO_DEVICE);
@@ -224,7 +218,7 @@ TEST_F(Connection, RecordWithoutAddressIsNoServer)
     g_wusb.pfnGetServerList = ListWithoutAddress;
     g_bNeedScan = 0;
     OnWUSBNotify(m_hWnd);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - NoDev");
+    EXPECT_STREQ(g_nid.szTip, "Box - NoDev");
     EXPECT_EQ(g_nStatus, STATUS_NO_DEVICE);
     EXPECT_EQ(g_bNeedScan, 1);
     EXPECT_EQ(g_bDeviceAccepted, 0);
@@ -248,7 +242,7 @@ TEST_F(Connection, HostNameWithoutTerminatorStaysInRecord)
     OnWUSBNotify(m_hWnd);
     std::string host(WUSB_HOSTNAME_SIZE, 'A');
     EXPECT_EQ(TraceAt(2), "Device hostname = " + host + "\n");
-    EXPECT_EQ(std::string(g_nid.szTip), ("Q5 - Busy " + host).substr(0, TOOLTIP_SIZE - 1));
+    EXPECT_EQ(std::string(g_nid.szTip), ("Box - Busy " + host).substr(0, TOOLTIP_SIZE - 1));
     EXPECT_EQ(g_nStatus, STATUS_OCCUPIED);
 }
 
@@ -301,7 +295,7 @@ TEST_F(Connection, DelayedImport)
     for (const Case& c : cases) {
         ResetAgentState();
         InstallFakeWusb();
-        lstrcpynA(g_text.t1, "Q5", 50);
+        lstrcpynA(g_text.t1, "Box", 50);
         lstrcpynA(g_text.t6, "Weak", 50);
         UseSettings(std::string(kListed) + "[system]\r\n" + c.pszSystem);
         FakeSetDevice(WUSB_STATUS_FREE, kVid, kPid, kDeviceId, kIp, "");
@@ -328,9 +322,9 @@ TEST_F(Connection, DelayedImport)
         if (c.bImports) {
             EXPECT_EQ(LastCall("WUSBImportDevice").a, dwServerId);
             EXPECT_EQ(LastCall("WUSBImportDevice").b, kDeviceId);
-            EXPECT_STREQ(g_nid.szTip, "Q5 - ");   // still the free presentation (t3 empty here)
+            EXPECT_STREQ(g_nid.szTip, "Box - ");   // still the free presentation (t3 empty here)
         } else {
-            EXPECT_STREQ(g_nid.szTip, "Q5 - Weak");
+            EXPECT_STREQ(g_nid.szTip, "Box - Weak");
             EXPECT_EQ(g_bShowIdle, 0);
             EXPECT_EQ(g_nConnectItem, CONNECT_ITEM_POOR_SIGNAL);
             EXPECT_EQ(g_bPoorSignalNotice, 0);
@@ -380,7 +374,7 @@ TEST_F(Connection, PoorSignalShownOnceUntilRearmed)
     g_fake.nPerformanceResult = 10;
     OnWUSBNotify(m_hWnd);
     OnTimer(m_hWnd, IDT_DELAY_IMPORT);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - Weak");
+    EXPECT_STREQ(g_nid.szTip, "Box - Weak");
 
     // Free again while idle is off: no presentation, a new test, refused silently.
     g_nStatus = STATUS_NONE;
@@ -399,9 +393,9 @@ TEST_F(Connection, PoorSignalShownOnceUntilRearmed)
     FakeSetDevice(WUSB_STATUS_FREE, kVid, kPid, kDeviceId, kIp, "");
     g_fake.nPerformanceResult = 10;
     OnWUSBNotify(m_hWnd);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - Free");
+    EXPECT_STREQ(g_nid.szTip, "Box - Free");
     OnTimer(m_hWnd, IDT_DELAY_IMPORT);
-    EXPECT_STREQ(g_nid.szTip, "Q5 - Weak");
+    EXPECT_STREQ(g_nid.szTip, "Box - Weak");
     EXPECT_EQ(FakeCallCount("WUSBImportDevice"), 0);
 }
 

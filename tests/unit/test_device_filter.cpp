@@ -120,12 +120,9 @@ TEST_F(DeviceFilter, HugeCountIsCapped)
     EXPECT_EQ(IsSupportedDevice(&listed), 1);
 
     TraceCapture capture;
-    DWORD dwStart = GetTickCount();
     EXPECT_EQ(IsSupportedDevice(&unlisted), 0);
-    DWORD dwElapsed = GetTickCount() - dwStart;
     size_t nRead = 0;
     for (const std::string& line : capture.Lines())
         nRead += line.rfind(">>> device id =", 0) == 0;
     EXPECT_EQ(nRead, (size_t)MAX_DEVICE_TYPES);
-    printf("[ figures  ] idnum 2147483647 rejected after %d keys in %lu ms\n", MAX_DEVICE_TYPES, dwElapsed);
 }

@@ -16,8 +16,8 @@ WUSB_ADDRESS g_address = {2, 0, {192, 168, 1, 10}, {}};
 void FillGoodFacts(CheckFacts* pFacts)
 {
     memset(pFacts, 0, sizeof(*pFacts));
-    lstrcpynA(pFacts->szFolder, "C:\\Q5", sizeof(pFacts->szFolder));
-    lstrcpynA(pFacts->bind.szPath, "C:\\Q5\\wusb.dll", sizeof(pFacts->bind.szPath));
+    lstrcpynA(pFacts->szFolder, "C:\\Box", sizeof(pFacts->szFolder));
+    lstrcpynA(pFacts->bind.szPath, "C:\\Box\\wusb.dll", sizeof(pFacts->bind.szPath));
     pFacts->bind.nExportMask = WUSB_ALL_EXPORTS;
     pFacts->bLibraryFile = 1;
     pFacts->bOpenCalled = 1;
@@ -31,7 +31,7 @@ void FillGoodFacts(CheckFacts* pFacts)
     server.device.wProductId = 0x0105;
     server.pAddress = &g_address;
     server.nStatus = WUSB_STATUS_FREE;
-    lstrcpynA(pFacts->szSettingIni, "C:\\Q5\\Setting.ini", sizeof(pFacts->szSettingIni));
+    lstrcpynA(pFacts->szSettingIni, "C:\\Box\\Setting.ini", sizeof(pFacts->szSettingIni));
     pFacts->nDeviceTypeCount = 1;
     pFacts->nMatch = 0;
     lstrcpynA(pFacts->szMatchValue, "VID_3A7C&PID_0105", sizeof(pFacts->szMatchValue));
@@ -133,7 +133,7 @@ TEST(DiagnosticsReport, CutReportStaysTerminated)
     char szSmall[40];
     memset(szSmall, 'x', sizeof(szSmall));
     FormatReportText(&facts, szSmall, sizeof(szSmall));
-    std::string full = Line("Program folder:", "C:\\Q5") + Line("Library:", "C:\\Q5\\wusb.dll");
+    std::string full = Line("Program folder:", "C:\\Box") + Line("Library:", "C:\\Box\\wusb.dll");
     EXPECT_EQ(std::string(szSmall), full.substr(0, sizeof(szSmall) - 1));
 }
 

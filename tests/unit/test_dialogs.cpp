@@ -1,6 +1,6 @@
 // The About and already-running dialogs: templates, version rows, placement, buttons.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "ui/dialogs.h"
 #include "res/resource.h"
 #include "settings/language.h"
@@ -20,68 +20,51 @@ static std::string DriverPath()
 // A procedure that leaves the template exactly as the resource made it.
 static INT_PTR CALLBACK PlainDlgProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        InstallFakeWusb();
-        m_hMain = CreateTestMainWindow();
-        ASSERT_NE(m_hMain, nullptr);
-    }
     void TearDown() override
     {
-        for (HWND h : {m_hDlg, m_hMain})
-            if (h && IsWindow(h))
-                DestroyWindow(h);
+        if (m_hDlg && IsWindow(m_hDlg))
+            DestroyWindow(m_hDlg);
+        MainWindowTest::TearDown();
         while (TakeQuitMessage()) {
         }
         ResetAgentState();
     }
     HWND CreateAbout(DLGPROC pfnProc = AboutDlgProc)
     {
-        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), m_hMain, pfnProc, 0);
+        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), m_hWnd, pfnProc, 0);
         return m_hDlg;
     }
-    HWND m_hMain = nullptr;
     HWND m_hDlg = nullptr;
 };
 
 // ---- Templates ---------------------------------------------------------------------
 
-static std::string FontFace(HWND hDlg)
+// Both are created hidden, framed and captioned with the product's name; only the
+// already-running box has a system menu. About's spare buttons stay hidden.
+TEST_F(DialogTest, Templates)
 {
-    LOGFONTA lf = {};
-    GetObjectA((HFONT)SendMessageA(hDlg, WM_GETFONT, 0, 0), sizeof(lf), &lf);
-    return lf.lfFaceName;
-}
-
-TEST_F(DialogTest, AboutTemplate)
-{
-    HWND hDlg = CreateAbout(PlainDlgProc);
-    ASSERT_NE(hDlg, nullptr);
-    LONG nStyle = GetWindowLongA(hDlg, GWL_STYLE);
-    EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE),
-              (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME));
-    char szCaption[64] = "";
-    GetWindowTextA(hDlg, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, PRODUCT_NAME);
-    EXPECT_EQ(FontFace(hDlg), "Arial");
-    // The hidden buttons stay hidden; the rows' texts are the refresh's (tests below).
-    for (int nId : {IDC_HIDDEN_BUTTON1, IDC_HIDDEN_BUTTON2, IDC_HIDDEN_BUTTON3})
-        EXPECT_FALSE(GetWindowLongA(GetDlgItem(hDlg, nId), GWL_STYLE) & WS_VISIBLE) << nId;
-}
-
-TEST_F(DialogTest, AlreadyRunningTemplate)
-{
-    m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(IDD_ALREADY_RUNNING), nullptr, PlainDlgProc, 0);
-    ASSERT_NE(m_hDlg, nullptr);
-    LONG nStyle = GetWindowLongA(m_hDlg, GWL_STYLE);
-    EXPECT_EQ(nStyle & (WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE | DS_SHELLFONT),
-              (LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT));
-    char szCaption[64] = "";
-    GetWindowTextA(m_hDlg, szCaption, sizeof(szCaption));
-    EXPECT_STREQ(szCaption, PRODUCT_NAME);
+    const DWORD kMask = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | WS_VISIBLE;
+    const struct { int nDialog; DWORD dwMask, dwStyle; } kCases[] = {
+        {IDD_ABOUT, kMask, WS_POPUP | WS_CAPTION | DS_MODALFRAME},
+        {IDD_ALREADY_RUNNING, kMask | DS_SHELLFONT, WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU | DS_SHELLFONT},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.nDialog);
+        m_hDlg = CreateDialogParamA(g_hInst, MAKEINTRESOURCEA(c.nDialog), nullptr, PlainDlgProc, 0);
+        ASSERT_NE(m_hDlg, nullptr);
+        EXPECT_EQ((DWORD)GetWindowLongA(m_hDlg, GWL_STYLE) & c.dwMask, c.dwStyle);
+        char szCaption[64] = "";
+        GetWindowTextA(m_hDlg, szCaption, sizeof(szCaption));
+        EXPECT_STREQ(szCaption, PRODUCT_NAME);
+        for (int nId : {IDC_HIDDEN_BUTTON1, IDC_HIDDEN_BUTTON2, IDC_HIDDEN_BUTTON3}) {
+            if (c.nDialog == IDD_ABOUT) {
+                EXPECT_FALSE(GetWindowLongA(GetDlgItem(m_hDlg, nId), GWL_STYLE) & WS_VISIBLE) << nId;
+            }
+        }
+        DestroyWindow(m_hDlg);
+    }
 }
 
 // ---- Refreshing the About dialog -------------------------------------------------------
@@ -193,7 +176,7 @@ TEST_F(DialogTest, CenterOnOwnerTruncatesTowardZero)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nExpectX);
-        SetWindowPos(m_hMain, nullptr, c.nOwnerX, c.nOwnerY, w + c.nExtraW, h + c.nExtraH, SWP_NOZORDER);
+        SetWindowPos(m_hWnd, nullptr, c.nOwnerX, c.nOwnerY, w + c.nExtraW, h + c.nExtraH, SWP_NOZORDER);
         EXPECT_EQ(CenterDialog(m_hDlg), 1);
         RECT rc = WindowRect(m_hDlg);
         EXPECT_EQ(rc.left, c.nExpectX);

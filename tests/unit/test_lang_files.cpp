@@ -77,7 +77,7 @@ TEST(LangFiles, EveryKeyPresentAndWithinItsBuffer)
             EXPECT_FALSE(text.empty()) << code << " " << key.pszKey;
             EXPECT_LE(text.size(), key.nSize - 1) << code << " " << key.pszKey << ": " << text;
         }
-        EXPECT_EQ(ReadKey(LangFile(code), "Title", "t1"), "VELTRIX Q5") << code;
+        EXPECT_EQ(ReadKey(LangFile(code), "Title", "t1"), PRODUCT_NAME) << code;
     }
 }
 
@@ -121,16 +121,13 @@ TEST(LangFiles, AgentLoadsTheShippedFiles)
     RegistrySandbox registry;
     ResetAgentState();
     UseProgramDir(DistDir());
-    HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)"fr", 3);
-    RegCloseKey(hKey);
+    RegWriteString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, "fr");
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_nLangCount, 6);
     EXPECT_EQ(g_nCurLang, 2);
     EXPECT_STREQ(g_ppLangNames[2], "Fran\xE7" "ais");
     EXPECT_STREQ(g_ppLangNames[0], "Allemand");
-    EXPECT_STREQ(g_text.t1, "VELTRIX Q5");
+    EXPECT_STREQ(g_text.t1, PRODUCT_NAME);
     EXPECT_STREQ(g_text.M3, "Quitter");
     ResetAgentState();
 }
@@ -158,8 +155,6 @@ TEST(LangFiles, EveryDialogTextFitsItsControl)
         GetClientRect(hCtl, &rcClient);
         HDC hdc = GetDC(hCtl);
         HGDIOBJ hOld = SelectObject(hdc, (HFONT)SendMessageA(hCtl, WM_GETFONT, 0, 0));
-        RECT rcWidest = {};
-        std::string widest;
         for (const std::string& code : ShippedCodes()) {
             std::string text = ReadKey(LangFile(code), "Message", t.pszKey);
             // A word wider than the control pushes the right edge out; extra lines push the bottom.
@@ -167,11 +162,7 @@ TEST(LangFiles, EveryDialogTextFitsItsControl)
             DrawTextA(hdc, text.c_str(), -1, &rcText, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
             EXPECT_LE(rcText.right, rcClient.right) << code << " " << t.pszKey << ": " << text;
             EXPECT_LE(rcText.bottom, rcClient.bottom) << code << " " << t.pszKey << ": " << text;
-            if (rcText.right * rcText.bottom > rcWidest.right * rcWidest.bottom)
-                rcWidest = rcText, widest = code;
         }
-        printf("[ figures ] %u dpi, %s: largest %s, %ldx%ld of %ldx%ld px\n", ScreenDpi(), t.pszKey, widest.c_str(),
-               rcWidest.right, rcWidest.bottom, rcClient.right, rcClient.bottom);
         SelectObject(hdc, hOld);
         ReleaseDC(hCtl, hdc);
         DestroyWindow(hDlg);

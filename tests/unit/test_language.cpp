@@ -1,6 +1,6 @@
 // The language step: lists from Setting.ini, texts from the language file, and the switch.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "res/resource.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -20,37 +20,28 @@ const char kEnFile[] =
     "[Tip]\r\ntip1=Hello\r\ntip2=T2\r\ntip3=T3\r\ntip4=T4\r\n"
     "[Menu]\r\nM1=Go\r\nM2=Stop\r\nM3=Quit\r\nM4=Info\r\nM5=Lang\r\nM6=Autostart\r\nM7=Setup\r\nM8=More\r\n";
 
-// Every field of the text table with the value it holds when no file supplies it:
-// the built-in English titles and menu items, and nothing for the other texts.
-struct FieldDefault { const char* pszName; const char* pszText; size_t nSize; const char* pszDefault; };
+// Every field of the text table: where it lies in g_text, and its built-in text.
+struct FieldDefault { const char* pszName; const char* pszText; const char* pszDefault; };
 std::vector<FieldDefault> Defaults()
 {
-    static const std::pair<const char*, const char*> kBuiltIn[] = {
-        {"t1", "Skyvela"}, {"t2", "No device found"}, {"t3", "Disconnected"}, {"t4", "Occupid by"},
-        {"t5", "Connected"}, {"t6", "Poor wireless signals"}, {"M1", "Connect"}, {"M2", "Disconnect"},
-        {"M3", "Exit"}, {"M4", "About"}, {"M5", "Language"}, {"M6", "Start with Windows"},
-        {"M7", "Settings..."}, {"M8", "Option"},
-    };
     int nCount = 0;
     const LangField* pFields = GetLangFields(&nCount);
     std::vector<FieldDefault> fields;
-    for (int i = 0; i < nCount; ++i) {
-        const char* pszDefault = "";
-        for (const auto& builtIn : kBuiltIn)
-            if (strcmp(builtIn.first, pFields[i].pszKey) == 0)
-                pszDefault = builtIn.second;
-        fields.push_back({pFields[i].pszKey, (const char*)&g_text + pFields[i].nOffset, pFields[i].nSize, pszDefault});
-    }
+    for (int i = 0; i < nCount; ++i)
+        fields.push_back({pFields[i].pszKey, (const char*)&g_text + pFields[i].nOffset, pFields[i].pszDefault});
     return fields;
 }
 
-void StoreRegistryLang(const std::string& code)
+// The built-in text of a field, what it holds when no file supplies it.
+std::string BuiltIn(const char* pszKey)
 {
-    HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_SZ, (const BYTE*)code.c_str(), (DWORD)code.size() + 1);
-    RegCloseKey(hKey);
+    for (const FieldDefault& field : Defaults())
+        if (strcmp(field.pszName, pszKey) == 0)
+            return field.pszDefault;
+    return "(no such field)";
 }
+
+void StoreRegistryLang(const std::string& code) { RegWriteString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, code); }
 
 std::string RegistryLang()
 {
@@ -80,14 +71,8 @@ int HeapBlocks()
     return n;
 }
 
-class Language : public ::testing::Test {
+class Language : public ProgramDirTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        UseProgramDir(m_dir.Path());
-    }
-    void TearDown() override { ResetAgentState(); }
     void WriteSettings(const std::string& langSection) const
     {
         m_dir.Write("Setting.ini", "[lang]\r\n" + langSection + "[system]\r\nbitrate=0\r\n");
@@ -96,8 +81,6 @@ protected:
     {
         m_dir.Write("lang\\" PRODUCT_LANG_FILE_PREFIX + code + ".ini", text);
     }
-    RegistrySandbox m_registry;
-    TempDir m_dir{"language"};
 };
 
 }  // namespace
@@ -129,15 +112,15 @@ TEST_F(Language, CodeNotListedKeepsIndexAndReadsItsFile)
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_nCurLang, 1);
     EXPECT_EQ(List(g_ppLangNames), (std::vector<std::string>{"", ""}));
-    for (const FieldDefault& field : Defaults())   // no ZeroVez_fr.ini yet
+    for (const FieldDefault& field : Defaults())   // no language file for fr yet
         EXPECT_STREQ(field.pszText, field.pszDefault) << field.pszName;
 
     WriteLangFile("fr", "[Languages]\r\nL1=Allemand\r\n[Title]\r\nt1=Titre\r\n");
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(List(g_ppLangNames), (std::vector<std::string>{"Allemand", ""}));
     EXPECT_STREQ(g_text.t1, "Titre");
-    EXPECT_STREQ(g_text.t4, "Occupid by");   // missing key: its default
-    EXPECT_STREQ(g_text.M1, "Connect");
+    EXPECT_EQ(g_text.t4, BuiltIn("t4"));   // missing key: its default
+    EXPECT_EQ(g_text.M1, BuiltIn("M1"));
 }
 
 TEST_F(Language, ListShapes)
@@ -190,7 +173,7 @@ TEST_F(Language, HugeCountIsCapped)
         ASSERT_EQ(g_nLangCount, row.nCount);
         EXPECT_STREQ(g_ppLangCodes[1], "en");
         EXPECT_STREQ(g_ppLangCodes[row.nCount - 1], "");
-        EXPECT_STREQ(g_text.t1, "Skyvela");
+        EXPECT_EQ(g_text.t1, BuiltIn("t1"));
     }
 }
 
@@ -202,9 +185,9 @@ TEST_F(Language, MissingSectionsAndOverlongTexts)
                             "\r\n[Menu]\r\nM1=" + longText + "\r\n");
     EXPECT_EQ(LoadSettings(), 1);
     EXPECT_EQ(std::string(g_ppLangNames[0]), std::string(LANG_NAME_SIZE - 1, 'x'));
-    EXPECT_STREQ(g_text.t1, "Skyvela");
+    EXPECT_EQ(g_text.t1, BuiltIn("t1"));
     EXPECT_EQ(std::string(g_text.t2), std::string(sizeof(g_text.t2) - 1, 'x'));
-    EXPECT_STREQ(g_text.t4, "Occupid by");
+    EXPECT_EQ(g_text.t4, BuiltIn("t4"));
     EXPECT_EQ(std::string(g_text.M1), std::string(sizeof(g_text.M1) - 1, 'x'));
     EXPECT_STREQ(g_text.msg1, "");   // no [Message], no [Tip]: empty
     EXPECT_STREQ(g_text.tip1, "");
@@ -221,24 +204,21 @@ TEST_F(Language, MissingSectionsAndOverlongTexts)
 TEST_F(Language, PathThatWouldNotFitCountsAsMissingFile)
 {
     WriteSettings("num=1\r\nlang0=de\r\n");
-    // "%s\lang\ZeroVez_%s.ini": 18 characters besides the folder and the code.
-    size_t nFits = APP_PATH_SIZE - 1 - 18 - m_dir.Path().size();
+    // The language file's path: PRODUCT_LANG_FILE_EXTRA characters besides the folder and the code.
+    size_t nFits = APP_PATH_SIZE - 1 - PRODUCT_LANG_FILE_EXTRA - m_dir.Path().size();
     for (size_t nLen : {nFits, nFits + 1, (size_t)APP_PATH_SIZE + 100}) {
         SCOPED_TRACE(nLen);
         std::string code(nLen, 'c');
         if (nLen == nFits)
             WriteLangFile(code, "[Title]\r\nt1=Longest path\r\n");
         EXPECT_EQ(LoadLanguage(code.c_str()), 1);
-        EXPECT_STREQ(g_text.t1, nLen == nFits ? "Longest path" : "Skyvela");
+        EXPECT_EQ(g_text.t1, nLen == nFits ? "Longest path" : BuiltIn("t1"));
     }
     // A registry value filling the code buffer without a terminator is cut, not overrun.
     std::string full(APP_PATH_SIZE, 'c');
-    HKEY hKey;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PRODUCT_AGENT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    RegSetValueExA(hKey, PRODUCT_LANG_VALUE, 0, REG_BINARY, (const BYTE*)full.data(), (DWORD)full.size());
-    RegCloseKey(hKey);
+    RegWriteValue(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, REG_BINARY, full.data(), (DWORD)full.size());
     EXPECT_EQ(LoadSettings(), 1);
-    EXPECT_STREQ(g_text.t1, "Skyvela");
+    EXPECT_EQ(g_text.t1, BuiltIn("t1"));
     EXPECT_EQ(g_nCurLang, 0);
 }
 
@@ -271,17 +251,17 @@ TEST_F(Language, SwitchStoresCodeReloadsAndRetitles)
     AddTrayIcon(hWnd);
     HICON hIconBefore = g_nid.hIcon;
 
-    struct Row { int nStatus; UINT nCommand; const char* pszCode; int nCur; const char* pszTip; };
+    struct Row { int nStatus; UINT nCommand; const char* pszCode; int nCur; std::string tip; };
     const Row rows[] = {
         {STATUS_OCCUPIED, IDM_LANGUAGE_FIRST + 1, "en", 1, "Title EN - Used by"},
-        {STATUS_NO_DEVICE, IDM_LANGUAGE_FIRST + 0, "de", 0, "Skyvela - No device found"},
+        {STATUS_NO_DEVICE, IDM_LANGUAGE_FIRST + 0, "de", 0, BuiltIn("t1") + " - " + BuiltIn("t2")},
         {STATUS_DISCONNECTED, IDM_LANGUAGE_FIRST + 1, "en", 1, "Title EN - Free"},
         {STATUS_CONNECTED, IDM_LANGUAGE_FIRST + 3, "", 3, "Empty code - Connected"},
         {STATUS_NONE, IDM_LANGUAGE_FIRST + 1, "en", 1, "unchanged"},
         {6, IDM_LANGUAGE_FIRST + 0, "de", 0, "unchanged"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.pszTip);
+        SCOPED_TRACE(row.tip);
         g_nStatus = row.nStatus;
         lstrcpynA(g_nid.szTip, "unchanged", sizeof(g_nid.szTip));
         TraceCapture capture;
@@ -289,7 +269,7 @@ TEST_F(Language, SwitchStoresCodeReloadsAndRetitles)
         EXPECT_EQ(RegistryLang(), row.pszCode);
         EXPECT_EQ(g_nCurLang, row.nCur);
         EXPECT_EQ(g_nLangCount, 4);
-        EXPECT_STREQ(g_nid.szTip, row.pszTip);
+        EXPECT_EQ(g_nid.szTip, row.tip);
         EXPECT_EQ(g_nid.hIcon, hIconBefore);
         EXPECT_EQ(capture.Lines(), std::vector<std::string>{"win value = 1"});
     }

@@ -1,6 +1,6 @@
 // The main window's dispatch table: which message reaches which handler.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "ui/tray_icon.h"
 #include "ui/tray_menu.h"
 #include "agent/main_window.h"
@@ -10,25 +10,15 @@
 
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        InstallFakeWusb();
-        hWnd = CreateTestMainWindow();
-        ASSERT_NE(hWnd, nullptr);
-    }
     void TearDown() override
     {
-        KillTimer(hWnd, IDT_SERVER_CHECK);
-        KillTimer(hWnd, IDT_DELAY_IMPORT);
-        DestroyWindow(hWnd);
+        MainWindowTest::TearDown();
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
     }
-    HWND hWnd = nullptr;
 };
 
 // Set while a tray menu is being tracked; the timer closes it at once.
@@ -45,26 +35,26 @@ void CALLBACK CloseTrackedMenu(HWND, UINT, UINT_PTR nId, DWORD)
 
 TEST_F(MainWindow, LibraryNotificationRefreshesTheServerList)
 {
-    EXPECT_EQ(SendMessageA(hWnd, WM_WUSB_NOTIFY, 123, 456), 0);
+    EXPECT_EQ(SendMessageA(m_hWnd, WM_WUSB_NOTIFY, 123, 456), 0);
     EXPECT_EQ(FakeCallCount("WUSBGetServerList"), 1);
 }
 
 TEST_F(MainWindow, TimerAndPowerMessagesReachTheirHandlers)
 {
     g_bNeedScan = 1;
-    EXPECT_EQ(SendMessageA(hWnd, WM_TIMER, IDT_SERVER_CHECK, 0), 0);
+    EXPECT_EQ(SendMessageA(m_hWnd, WM_TIMER, IDT_SERVER_CHECK, 0), 0);
     EXPECT_EQ(FakeCallCount("WUSBManualScan"), 1);
 
     FakeSetDevice(WUSB_STATUS_IN_USE, 0x3A7C, 0x0105, 1, "192.168.1.10", "THIS-PC");
     g_nServerNum = WUSBGetServerList(g_servers, MAX_SERVERS);
     InterlockedExchange(&g_bConnected, 1);
-    EXPECT_EQ(SendMessageA(hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0), 0);
+    EXPECT_EQ(SendMessageA(m_hWnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0), 0);
     EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), 1);
 }
 
 TEST_F(MainWindow, DestroyPostsQuit)
 {
-    DestroyWindow(hWnd);
+    DestroyWindow(m_hWnd);
     WPARAM nCode = 1;
     EXPECT_TRUE(TakeQuitMessage(&nCode));
     EXPECT_EQ(nCode, 0u);
@@ -73,8 +63,8 @@ TEST_F(MainWindow, DestroyPostsQuit)
 TEST_F(MainWindow, UnknownCommandDoesNothing)
 {
     for (WPARAM id : {(WPARAM)0, (WPARAM)40000, (WPARAM)(IDM_LANGUAGE_FIRST + 5)}) {
-        EXPECT_EQ(SendMessageA(hWnd, WM_COMMAND, id, 0), 0);
-        EXPECT_TRUE(IsWindow(hWnd));
+        EXPECT_EQ(SendMessageA(m_hWnd, WM_COMMAND, id, 0), 0);
+        EXPECT_TRUE(IsWindow(m_hWnd));
     }
     EXPECT_TRUE(g_fake.calls.empty());
 }
@@ -94,7 +84,7 @@ TEST_F(MainWindow, TrayMenuOpensOnPressesOnly)
         SCOPED_TRACE(c.nMouse);
         s_hTrackedMenu = nullptr;
         UINT_PTR nTimer = SetTimer(nullptr, 0, 200, CloseTrackedMenu);
-        EXPECT_EQ(SendMessageA(hWnd, WM_TRAY_NOTIFY, 106, c.nMouse), 0);
+        EXPECT_EQ(SendMessageA(m_hWnd, WM_TRAY_NOTIFY, 106, c.nMouse), 0);
         EXPECT_EQ(s_hTrackedMenu != nullptr, c.bOpens);
         KillTimer(nullptr, nTimer);
         EXPECT_EQ(g_hMenuBar, nullptr) << "menus of an opening are destroyed when it closes";
@@ -119,6 +109,6 @@ TEST_F(MainWindow, SessionEndsAreNeverRefusedAndOnlyAShutdownEndsTheComputer)
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.nFlags);
         EXPECT_EQ(EndsWholeComputer(c.nFlags), c.bComputerEnds);
-        EXPECT_EQ(SendMessageA(hWnd, WM_QUERYENDSESSION, 0, c.nFlags), TRUE);
+        EXPECT_EQ(SendMessageA(m_hWnd, WM_QUERYENDSESSION, 0, c.nFlags), TRUE);
     }
 }

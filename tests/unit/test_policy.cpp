@@ -1,7 +1,7 @@
 // The policy reader (types, lengths, ranges, computer over user) and each setting's
 // sources in their order: policy, Setting.ini, the user's registry, built in.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "settings/policy.h"
 #include "rules/reg_key.h"
 #include "settings/settings.h"
@@ -19,33 +19,11 @@ namespace {
 const HKEY HKLM = HKEY_LOCAL_MACHINE;
 const HKEY HKCU = HKEY_CURRENT_USER;
 
-PolicyValue Number(HKEY hRoot, const char* pszName, DWORD dw) { return {hRoot, pszName, REG_DWORD, dw, nullptr}; }
-PolicyValue Text(HKEY hRoot, const char* pszName, const char* psz) { return {hRoot, pszName, REG_SZ, 0, psz}; }
 
-class Policy : public ::testing::Test {
+class Policy : public ProgramDirTest {
 protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        UseProgramDir(m_dir.Path());
-    }
-    void TearDown() override { ResetAgentState(); }
-    RegistrySandbox m_registry;
     PolicySandbox m_policies;
-    TempDir m_dir{"policy"};
 };
-
-// Benchmark, printed only: what reading the list costs at each notification.
-double MicrosecondsPerFilterCall(const _WUSB_DEVICE* pDevice)
-{
-    LARGE_INTEGER freq, start, end;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&start);
-    for (int i = 0; i < 1000; ++i)
-        FindDeviceType(pDevice);
-    QueryPerformanceCounter(&end);
-    return (double)(end.QuadPart - start.QuadPart) * 1e3 / (double)freq.QuadPart;
-}
 
 }  // namespace
 
@@ -63,41 +41,41 @@ TEST_F(Policy, ReaderTakesSoundValuesComputerFirstAndNotesTheRest)
         std::string ignored;
     } cases[] = {
         {"none", {}, PRODUCT_POLICY_BITRATE_VALUE, 0, "", SOURCE_BUILT_IN, ""},
-        {"computer over user", {Number(HKLM, "bitrate", 5000), Number(HKCU, "bitrate", 7)}, "bitrate", 1, "5000",
+        {"computer over user", {PolicyNumber(HKLM, "bitrate", 5000), PolicyNumber(HKCU, "bitrate", 7)}, "bitrate", 1, "5000",
          SOURCE_COMPUTER_POLICY, ""},
-        {"user alone", {Number(HKCU, "bitrate", 7)}, "bitrate", 1, "7", SOURCE_USER_POLICY, ""},
-        {"lowest and highest", {Number(HKLM, "bitrate", 0)}, "bitrate", 1, "0", SOURCE_COMPUTER_POLICY, ""},
-        {"highest", {Number(HKLM, "bitrate", PRODUCT_POLICY_BITRATE_MAX)}, "bitrate", 1, "1000000000",
+        {"user alone", {PolicyNumber(HKCU, "bitrate", 7)}, "bitrate", 1, "7", SOURCE_USER_POLICY, ""},
+        {"lowest and highest", {PolicyNumber(HKLM, "bitrate", 0)}, "bitrate", 1, "0", SOURCE_COMPUTER_POLICY, ""},
+        {"highest", {PolicyNumber(HKLM, "bitrate", PRODUCT_POLICY_BITRATE_MAX)}, "bitrate", 1, "1000000000",
          SOURCE_COMPUTER_POLICY, ""},
-        {"text for a number", {Text(HKLM, "bitrate", "5000"), Number(HKCU, "bitrate", 7)}, "bitrate", 1, "7",
+        {"text for a number", {PolicyText(HKLM, "bitrate", "5000"), PolicyNumber(HKCU, "bitrate", 7)}, "bitrate", 1, "7",
          SOURCE_USER_POLICY, "bitrate=(type 1) in computer policy"},
-        {"above range", {Number(HKLM, "bitrate", PRODUCT_POLICY_BITRATE_MAX + 1u)}, "bitrate", 0, "",
+        {"above range", {PolicyNumber(HKLM, "bitrate", PRODUCT_POLICY_BITRATE_MAX + 1u)}, "bitrate", 0, "",
          SOURCE_BUILT_IN, "bitrate=1000000001 in computer policy"},
-        {"negative", {Number(HKCU, "release_after", 0xFFFFFFFF)}, "release_after", 0, "", SOURCE_BUILT_IN,
+        {"negative", {PolicyNumber(HKCU, "release_after", 0xFFFFFFFF)}, "release_after", 0, "", SOURCE_BUILT_IN,
          "release_after=4294967295 in user policy"},
         {"binary", {{HKLM, "startwin", REG_BINARY, 0, "\x01\x02\x03\x04\x05\x06\x07"}}, "startwin", 0, "",
          SOURCE_BUILT_IN, "startwin=(type 3) in computer policy"},
-        {"switch of 2", {Number(HKLM, "notices", 2), Number(HKCU, "notices", 1)}, "notices", 1, "1",
+        {"switch of 2", {PolicyNumber(HKLM, "notices", 2), PolicyNumber(HKCU, "notices", 1)}, "notices", 1, "1",
          SOURCE_USER_POLICY, "notices=2 in computer policy"},
-        {"address", {Text(HKLM, "server", "192.168.1.20")}, "server", 1, "192.168.1.20", SOURCE_COMPUTER_POLICY,
+        {"address", {PolicyText(HKLM, "server", "192.168.1.20")}, "server", 1, "192.168.1.20", SOURCE_COMPUTER_POLICY,
          ""},
-        {"no address", {Text(HKLM, "server", "192.168.1"), Text(HKCU, "server", "10.0.0.1")}, "server", 1,
+        {"no address", {PolicyText(HKLM, "server", "192.168.1"), PolicyText(HKCU, "server", "10.0.0.1")}, "server", 1,
          "10.0.0.1", SOURCE_USER_POLICY, "server=192.168.1 in computer policy"},
-        {"number for a text", {Number(HKLM, "server", 5)}, "server", 0, "", SOURCE_BUILT_IN,
+        {"number for a text", {PolicyNumber(HKLM, "server", 5)}, "server", 0, "", SOURCE_BUILT_IN,
          "server=(type 4) in computer policy"},
-        {"too long", {Text(HKLM, "devices", longText.c_str())}, "devices", 0, "", SOURCE_BUILT_IN,
+        {"too long", {PolicyText(HKLM, "devices", longText.c_str())}, "devices", 0, "", SOURCE_BUILT_IN,
          "devices=(1025 bytes) in computer policy"},
-        {"device list", {Text(HKLM, "devices", ";VID_3A7C&PID_0105;;VID_1&PID_2;")}, "devices", 1,
+        {"device list", {PolicyText(HKLM, "devices", ";VID_3A7C&PID_0105;;VID_1&PID_2;")}, "devices", 1,
          ";VID_3A7C&PID_0105;;VID_1&PID_2;", SOURCE_COMPUTER_POLICY, ""},
-        {"device type too long", {Text(HKLM, "devices", longType.c_str())}, "devices", 0, "", SOURCE_BUILT_IN,
+        {"device type too long", {PolicyText(HKLM, "devices", longType.c_str())}, "devices", 0, "", SOURCE_BUILT_IN,
          "devices=" + longType.substr(0, 47) + " in computer policy"},
-        {"no device type", {Text(HKCU, "devices", ";;")}, "devices", 0, "", SOURCE_BUILT_IN,
+        {"no device type", {PolicyText(HKCU, "devices", ";;")}, "devices", 0, "", SOURCE_BUILT_IN,
          "devices=;; in user policy"},
-        {"empty", {Text(HKCU, "lang", "")}, "lang", 0, "", SOURCE_BUILT_IN, "lang= in user policy"},
-        {"language", {Text(HKCU, "lang", "fr")}, "lang", 1, "fr", SOURCE_USER_POLICY, ""},
-        {"language as a path", {Text(HKLM, "lang", "..\\x")}, "lang", 0, "", SOURCE_BUILT_IN,
+        {"empty", {PolicyText(HKCU, "lang", "")}, "lang", 0, "", SOURCE_BUILT_IN, "lang= in user policy"},
+        {"language", {PolicyText(HKCU, "lang", "fr")}, "lang", 1, "fr", SOURCE_USER_POLICY, ""},
+        {"language as a path", {PolicyText(HKLM, "lang", "..\\x")}, "lang", 0, "", SOURCE_BUILT_IN,
          "lang=..\\x in computer policy"},
-        {"language code too long", {Text(HKLM, "lang", "abcdefghij")}, "lang", 0, "", SOURCE_BUILT_IN,
+        {"language code too long", {PolicyText(HKLM, "lang", "abcdefghij")}, "lang", 0, "", SOURCE_BUILT_IN,
          "lang=abcdefghij in computer policy"},
     };
     for (const auto& c : cases) {
@@ -154,8 +132,8 @@ TEST_F(Policy, EverySettingTakesPolicyFirstComputerOverUser)
         std::string userValue, computerValue;
     } settings[] = {
         {"device list", [](SettingValue* p) { char sz[POLICY_TEXT_SIZE]; return std::to_string(ReadDeviceList(sz, p)); },
-         "1", SOURCE_SETTING_INI, Text(HKCU, "devices", "VID_1&PID_1;VID_2&PID_2"),
-         Text(HKLM, "devices", "VID_1&PID_1;VID_2&PID_2;VID_3&PID_3"), "2", "3"},
+         "1", SOURCE_SETTING_INI, PolicyText(HKCU, "devices", "VID_1&PID_1;VID_2&PID_2"),
+         PolicyText(HKLM, "devices", "VID_1&PID_1;VID_2&PID_2;VID_3&PID_3"), "2", "3"},
         {"server",
          [](SettingValue* p) {
              ServerChoice choice;
@@ -163,23 +141,23 @@ TEST_F(Policy, EverySettingTakesPolicyFirstComputerOverUser)
              p->source = choice.source;
              return std::string(choice.szAddress);
          },
-         "10.0.0.1", SOURCE_SETTING_INI, Text(HKCU, "server", "10.0.0.2"), Text(HKLM, "server", "10.0.0.3"),
+         "10.0.0.1", SOURCE_SETTING_INI, PolicyText(HKCU, "server", "10.0.0.2"), PolicyText(HKLM, "server", "10.0.0.3"),
          "10.0.0.2", "10.0.0.3"},
         {"bitrate", [](SettingValue* p) { return std::to_string(ReadBitRateThreshold(p)); }, "100",
-         SOURCE_SETTING_INI, Number(HKCU, "bitrate", 200), Number(HKLM, "bitrate", 300), "200", "300"},
+         SOURCE_SETTING_INI, PolicyNumber(HKCU, "bitrate", 200), PolicyNumber(HKLM, "bitrate", 300), "200", "300"},
         {"language",
          [](SettingValue* p) { char sz[APP_PATH_SIZE]; ReadLangSetting(sz, sizeof(sz), p); return std::string(sz); },
-         "de", SOURCE_USER, Text(HKCU, "lang", "en"), Text(HKLM, "lang", "fr"), "en", "fr"},
+         "de", SOURCE_USER, PolicyText(HKCU, "lang", "en"), PolicyText(HKLM, "lang", "fr"), "en", "fr"},
         {"startwin", [](SettingValue* p) { return std::to_string(ReadStartWinSetting(p)); }, "1", SOURCE_USER,
-         Number(HKCU, "startwin", 0), Number(HKLM, "startwin", 1), "0", "1"},
+         PolicyNumber(HKCU, "startwin", 0), PolicyNumber(HKLM, "startwin", 1), "0", "1"},
         {"autoconnect",
          [](SettingValue* p) { ShareSettings share; ReadShareSettings(g_szSettingIni, &share); *p = share.autoconnect;
                                return std::to_string(p->nValue); },
-         "0", SOURCE_SETTING_INI, Number(HKCU, "autoconnect", 1), Number(HKLM, "autoconnect", 0), "1", "0"},
+         "0", SOURCE_SETTING_INI, PolicyNumber(HKCU, "autoconnect", 1), PolicyNumber(HKLM, "autoconnect", 0), "1", "0"},
         {"release after",
          [](SettingValue* p) { ShareSettings share; ReadShareSettings(g_szSettingIni, &share); *p = share.releaseAfter;
                                return std::to_string(p->nValue); },
-         "5", SOURCE_SETTING_INI, Number(HKCU, "release_after", 1440), Number(HKLM, "release_after", 0), "1440", "0"},
+         "5", SOURCE_SETTING_INI, PolicyNumber(HKCU, "release_after", 1440), PolicyNumber(HKLM, "release_after", 0), "1440", "0"},
     };
     for (const auto& s : settings) {
         SCOPED_TRACE(s.pszName);
@@ -209,15 +187,13 @@ TEST_F(Policy, DeviceListOfAPolicyDecidesAtEachCall)
     other.wProductId = 0x5678;
     EXPECT_EQ(IsSupportedDevice(&listed), 1);
     EXPECT_EQ(IsSupportedDevice(&other), 0);
-    printf("[ figures ] device filter with Setting.ini's list: %.1f us per call\n", MicrosecondsPerFilterCall(&other));
-    m_policies.Set(Text(HKLM, "devices", "VID_0000&PID_0001;vid_1234&pid_5678"));
+    m_policies.Set(PolicyText(HKLM, "devices", "VID_0000&PID_0001;vid_1234&pid_5678"));
     EXPECT_EQ(IsSupportedDevice(&listed), 0);
     char szValue[DEVICE_TYPE_SIZE] = "";
     EXPECT_EQ(FindDeviceType(&other, szValue), 1);
     EXPECT_STREQ(szValue, "vid_1234&pid_5678");
-    printf("[ figures ] device filter with a policy list: %.1f us per call\n", MicrosecondsPerFilterCall(&other));
     // A broken policy is ignored: Setting.ini's list applies again.
-    m_policies.Set(Number(HKLM, "devices", 1));
+    m_policies.Set(PolicyNumber(HKLM, "devices", 1));
     EXPECT_EQ(IsSupportedDevice(&listed), 1);
 }
 
@@ -232,8 +208,8 @@ TEST_F(Policy, LoadSettingsTakesFixedChoicesAndKeepsTheUsers)
     user.SetString(PRODUCT_LANG_VALUE, "de");
     user.SetDword(PRODUCT_STARTWIN_VALUE, 1);
     user.Close();
-    m_policies.Set(Number(HKLM, "startwin", 0));
-    m_policies.Set(Text(HKCU, "lang", "en"));
+    m_policies.Set(PolicyNumber(HKLM, "startwin", 0));
+    m_policies.Set(PolicyText(HKCU, "lang", "en"));
     LoadSettings();
     EXPECT_EQ(g_bStartWithWindows, 0);
     EXPECT_EQ(g_nCurLang, 1);

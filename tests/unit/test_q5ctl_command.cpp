@@ -38,7 +38,7 @@ TEST(Q5ctlCommand, UnderstoodForms)
     } kCases[] = {
         {"q5ctl status", CTL_VERB_STATUS, 0, 0, 0, 0, 0},
         {"q5ctl.exe --json status", CTL_VERB_STATUS, 1, 0, 0, 0, 0},
-        {"\"C:\\Program Files\\VELTRIX Q5\\q5ctl.exe\" --start status --json", CTL_VERB_STATUS, 1, 1, 0, 0, 0},
+        {"\"C:\\Program Files\\Box\\q5ctl.exe\" --start status --json", CTL_VERB_STATUS, 1, 1, 0, 0, 0},
         {"q5ctl connect", CTL_VERB_CONNECT, 0, 0, 0, 0, 0},
         {"q5ctl connect --wait 5", CTL_VERB_CONNECT, 0, 0, 1, 5, 0},
         {"q5ctl --wait=0 disconnect", CTL_VERB_DISCONNECT, 0, 0, 1, 0, 0},

@@ -1,6 +1,6 @@
 // RegKey, the program directory, the registry settings and the Run entry, on Wine's registry.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "rules/reg_key.h"
 #include "settings/settings.h"
 #include <cstdlib>
@@ -18,17 +18,6 @@ std::string ExePath()
 
 std::string QuotedExePath() { return "\"" + ExePath() + "\""; }
 
-void RawSet(const char* pszKey, const char* pszName, DWORD dwType, const void* pData, DWORD cb)
-{
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, pszKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(hKey, pszName, 0, dwType, (const BYTE*)pData, cb), ERROR_SUCCESS);
-    RegCloseKey(hKey);
-}
-
-void RawSetDword(const char* pszName, DWORD dw) { RawSet(PRODUCT_AGENT_KEY, pszName, REG_DWORD, &dw, sizeof(dw)); }
-
 // The Run value, "" when absent.
 std::string RunValue()
 {
@@ -37,17 +26,7 @@ std::string RunValue()
     return value;
 }
 
-class Settings : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetAgentState();
-        UseProgramDir(m_dir.Path());
-    }
-    void TearDown() override { ResetAgentState(); }
-    RegistrySandbox m_registry;
-    TempDir m_dir{"settings"};
-};
+class Settings : public ProgramDirTest {};
 
 }  // namespace
 
@@ -99,9 +78,9 @@ TEST_F(Settings, StartWinDecidesRunEntry)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pszTrace);
-        RawSetDword(PRODUCT_STARTWIN_VALUE, row.dwStored);
-        const char* pszStale = "\"C:\\Old\\VELTRIX Q5.exe\"";   // moved exe or another writer
-        RawSet(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, REG_SZ, pszStale, (DWORD)strlen(pszStale) + 1);
+        RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, row.dwStored);
+        const char* pszStale = "\"C:\\Old\\" PRODUCT_EXE "\"";   // moved exe or another writer
+        RegWriteString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, pszStale);
         TraceCapture capture;
         LoadSettings();
         EXPECT_EQ(g_bStartWithWindows, row.bExpected);
@@ -116,9 +95,9 @@ TEST_F(Settings, StartWinDecidesRunEntry)
 TEST_F(Settings, UnreadableValuesAreReplacedByDefaults)
 {
     const unsigned char abEight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
-    RawSet(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, REG_BINARY, abEight, sizeof(abEight));
+    RegWriteValue(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, REG_BINARY, abEight, sizeof(abEight));
     std::string longLang(300, 'x');
-    RawSet(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, REG_SZ, longLang.c_str(), (DWORD)longLang.size() + 1);
+    RegWriteString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, longLang);
     LoadSettings();
     DWORD dw = 0;
     EXPECT_TRUE(RegReadDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, &dw));   // REG_DWORD now
@@ -135,7 +114,7 @@ TEST_F(Settings, ToggleTwiceReturnsToStart)
     const Row rows[] = {{1, 0, 1}, {0, 1, 0}, {2, 1, 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.dwStored);
-        RawSetDword(PRODUCT_STARTWIN_VALUE, row.dwStored);
+        RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, row.dwStored);
         LoadSettings();
         for (int bExpected : {row.bAfterFirst, row.bAfterSecond}) {
             ToggleStartWithWindows();
@@ -166,8 +145,8 @@ TEST(InitAppDirShortPath, TheFolderOfAnyProgramName)
     struct Row { const char* pszExe; UINT nDirLen; };
     const Row rows[] = {
         {"C:\\s.exe", 2},                      // a drive's root: "C:"
-        {"C:\\vq5\\VELTRIX Q5 (1).exe", 6},    // saved again by a browser: "C:\vq5"
-        {"C:\\vq5\\VELTRIX Q5.exe", 6},        // the real name
+        {"C:\\vq5\\" PRODUCT_NAME " (1).exe", 6},   // saved again by a browser: "C:\vq5"
+        {"C:\\vq5\\" PRODUCT_EXE, 6},               // the real name
     };
     CreateDirectoryA("C:\\vq5", nullptr);
     SetEnvironmentVariableA("SETTINGS_CHILD", "1");
@@ -250,8 +229,8 @@ TEST_F(Settings, UsersOwnChoiceWinsOverTheMachine)
 {
     const DWORD dwOff = 0;
     MachineDefaults machine("fr", &dwOff);
-    RawSetDword(PRODUCT_STARTWIN_VALUE, 1);
-    RawSet(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, REG_SZ, "en", 3);
+    RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, 1);
+    RegWriteString(PRODUCT_AGENT_KEY, PRODUCT_LANG_VALUE, "en");
     LoadSettings();
     EXPECT_EQ(UserLang(), "en");
     EXPECT_EQ(UserStartWin(), 1u);
@@ -272,7 +251,7 @@ TEST_F(Settings, LogonStepWritesTheRunValueOnlyWhenAutostartIsOn)
 {
     const DWORD dwOn = 1, dwOff = 0;
     const std::string otherAgent = "\"" + ExePath() + "\"";   // a program that exists
-    const std::string deadAgent = "\"C:\\Gone\\VELTRIX Q5.exe\"";
+    const std::string deadAgent = "\"C:\\Gone\\" PRODUCT_EXE "\"";
     struct Row {
         const char* pszCase;
         const DWORD* pdwMachine;   // the machine's startwin
@@ -294,9 +273,9 @@ TEST_F(Settings, LogonStepWritesTheRunValueOnlyWhenAutostartIsOn)
         RegistrySandbox clean;
         MachineDefaults machine("it", row.pdwMachine);
         if (row.pdwUser)
-            RawSetDword(PRODUCT_STARTWIN_VALUE, *row.pdwUser);
+            RegWriteDword(PRODUCT_AGENT_KEY, PRODUCT_STARTWIN_VALUE, *row.pdwUser);
         if (!row.runBefore.empty())
-            RawSet(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, REG_SZ, row.runBefore.c_str(), (DWORD)row.runBefore.size() + 1);
+            RegWriteString(PRODUCT_RUN_KEY, PRODUCT_RUN_VALUE, row.runBefore);
         EXPECT_EQ(PrepareLogonStart(), 0);
         EXPECT_EQ(RunValue(), row.runAfter);
         // The user's first start still decides "lang" and "startwin".

@@ -1,7 +1,7 @@
 // Sharing one device: the decisions as tables, the notices' texts in every shipped
 // language, and the agent's release, return, notices and slot against the fake library.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "agent/connection.h"
 #include "agent/device_sharing.h"
 #include "agent/other_agents.h"
@@ -119,22 +119,17 @@ TEST(ShareTexts, EveryShippedLanguageHasEveryNoticeWithinTheLimits)
 }
 
 // ---- The agent ---------------------------------------------------------------
-class Sharing : public ::testing::Test {
+class Sharing : public MainWindowTest {
 protected:
-    HWND m_hWnd = nullptr;
-    std::unique_ptr<TempDir> m_dir;
+    TempDir m_dir{"share"};
     std::unique_ptr<TraceCapture> m_capture;
 
     void SetUp() override
     {
-        ResetAgentState();
-        InstallFakeWusb();
-        m_dir.reset(new TempDir("share"));
-        m_dir->Write("Setting.ini", kListed);
-        UseProgramDir(m_dir->Path());
+        MainWindowTest::SetUp();
+        m_dir.Write("Setting.ini", kListed);
+        UseProgramDir(m_dir.Path());
         LoadShareTexts(nullptr);
-        m_hWnd = CreateTestMainWindow();
-        ASSERT_NE(m_hWnd, nullptr);
         lstrcpynA(g_text.tip1, "Started", sizeof(g_text.tip1));
         AddTrayIcon(m_hWnd);
         m_capture.reset(new TraceCapture);
@@ -143,9 +138,7 @@ protected:
     {
         m_capture.reset();
         RemoveTrayIcon();
-        KillTimer(m_hWnd, IDT_DELAY_IMPORT);
-        KillTimer(m_hWnd, IDT_SERVER_CHECK);
-        DestroyWindow(m_hWnd);
+        MainWindowTest::TearDown();
         HoldAgentSlot(0, 0);
     }
     bool Traced(const std::string& text) { return m_capture->Contains(text); }
@@ -177,7 +170,7 @@ TEST_F(Sharing, LockGivesTheDeviceBackAndTheUnlockTakesItAgain)
     EXPECT_EQ(g_bWantConnect, 1);
     EXPECT_EQ(g_bImportPending, 1);
     Attached();
-    EXPECT_TRUE(Traced("Share: notice connected again: VELTRIX Q5 is connected again.\n"));
+    EXPECT_TRUE(Traced("Share: notice connected again: " PRODUCT_NAME " is connected again.\n"));
     EXPECT_EQ(g_nShareNotice, NOTICE_BACK_CONNECTED);
 
     // Without the choice, a lock changes nothing; an unlock without a release neither.
@@ -239,7 +232,7 @@ TEST_F(Sharing, AwayWarningCancelReleaseAndReturn)
     EXPECT_EQ(g_bWantConnect, 0) << "no input since";
     CheckAwayAt(m_hWnd, t2 + 3 * kMin, g_nReleasedAt + 1);
     EXPECT_EQ(g_bWantConnect, 1);
-    EXPECT_TRUE(Traced("Share: notice in use by another computer: VELTRIX Q5 is now in use by PC-2. It connects "
+    EXPECT_TRUE(Traced("Share: notice in use by another computer: " PRODUCT_NAME " is now in use by PC-2. It connects "
                        "here again when PC-2 releases it.\n"));
 }
 
@@ -275,7 +268,7 @@ TEST_F(Sharing, NoticesOfFreeAndAttachedAfterAWait)
         SCOPED_TRACE(testing::Message() << "notices " << c.bNotices << " wish " << c.bWish);
         ResetAgentState();
         InstallFakeWusb();
-        UseProgramDir(m_dir->Path());
+        UseProgramDir(m_dir.Path());
         LoadShareTexts(nullptr);
         AddTrayIcon(m_hWnd);
         g_bShareNotices = c.bNotices;
@@ -316,7 +309,7 @@ TEST_F(Sharing, TheSlotFollowsTheWishAndTheNamedBox)
     EXPECT_TRUE(Exists(kPlain));
     SetWish(0);
     EXPECT_FALSE(Exists(kPlain));
-    m_dir->Write("Setting.ini", std::string(kListed) + "[server]\r\naddress=10.0.0.7\r\n");
+    m_dir.Write("Setting.ini", std::string(kListed) + "[server]\r\naddress=10.0.0.7\r\n");
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, g_szSettingIni);
     SetWish(1);
     Box(WUSB_STATUS_FREE, "");

@@ -197,10 +197,26 @@ struct RecordCase {
     int nBitrate;
 };
 
+// The default world's record: what a scenario that sets nothing sound gives.
+RecordCase DefaultWorld(const char* pszName, const char* pszScenario)
+{
+    return {pszName, pszScenario, 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105, SERVER_ID_192_168_1_10, 1, "", 1000};
+}
+
 const RecordCase kRecordCases[] = {
-    {"missing file gives the default world", nullptr, 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105, SERVER_ID_192_168_1_10, 1, "",
-     1000},
-    {"empty file gives the default world", "", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105, SERVER_ID_192_168_1_10, 1, "", 1000},
+    DefaultWorld("missing file", nullptr),
+    DefaultWorld("empty file", ""),
+    DefaultWorld("malformed numbers", "[library]\r\nopen_result=x\r\n[server]\r\npresent=yes\r\ndevice_count=abc\r\n"
+                                      "device_id=-1\r\nvid=zz\r\npid=0x10000\r\nstatus=1x\r\nbitrate=1e3\r\n"),
+    DefaultWorld("numbers beyond 32 bits",
+                 "[server]\r\ndevice_count=99999999999\r\ndevice_id=4294967296\r\nstatus=-2147483649\r\n"
+                 "bitrate=00000000000000000000000000000000000000000000000000000000000000000000007\r\n"),
+    DefaultWorld("address octet above 255", "[server]\r\naddress=300.1.1.1\r\n"),
+    DefaultWorld("address with three parts", "[server]\r\naddress=10.1.2\r\n"),
+    DefaultWorld("address with five parts", "[server]\r\naddress=10.1.2.3.4\r\n"),
+    DefaultWorld("address with an empty part", "[server]\r\naddress=10..2.3\r\n"),
+    DefaultWorld("address as a name", "[server]\r\naddress=server.local\r\n"),
+    DefaultWorld("address with a long octet", "[server]\r\naddress=0010.1.2.3\r\n"),
     {"every key set",
      "[server]\r\npresent=1\r\nfirmware=3.0.1.2\r\ndevice_count=2\r\ndevice_id=77\r\nvid=0x1234\r\npid=0xABCD\r\n"
      "address=10.0.0.5\r\nstatus=1\r\nholder=\r\nbitrate=250\r\n",
@@ -217,26 +233,6 @@ const RecordCase kRecordCases[] = {
     {"blanks around numbers and address",
      "[server]\r\ndevice_id=  12  \r\naddress= 172.16.0.1 \r\nstatus= 3\r\n", 1, "2.1.0.7", 1, 12, 0x3A7C, 0x0105,
      0x010010AC, 3, "", 1000},
-    {"malformed numbers give defaults",
-     "[library]\r\nopen_result=x\r\n[server]\r\npresent=yes\r\ndevice_count=abc\r\ndevice_id=-1\r\nvid=zz\r\n"
-     "pid=0x10000\r\nstatus=1x\r\nbitrate=1e3\r\n",
-     1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105, SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"numbers beyond 32 bits give defaults",
-     "[server]\r\ndevice_count=99999999999\r\ndevice_id=4294967296\r\nstatus=-2147483649\r\n"
-     "bitrate=00000000000000000000000000000000000000000000000000000000000000000000007\r\n",
-     1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105, SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"address octet above 255", "[server]\r\naddress=300.1.1.1\r\n", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105,
-     SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"address with three parts", "[server]\r\naddress=10.1.2\r\n", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105,
-     SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"address with five parts", "[server]\r\naddress=10.1.2.3.4\r\n", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105,
-     SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"address with an empty part", "[server]\r\naddress=10..2.3\r\n", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105,
-     SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"address as a name", "[server]\r\naddress=server.local\r\n", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105,
-     SERVER_ID_192_168_1_10, 1, "", 1000},
-    {"address with a long octet", "[server]\r\naddress=0010.1.2.3\r\n", 1, "2.1.0.7", 1, 1, 0x3A7C, 0x0105,
-     SERVER_ID_192_168_1_10, 1, "", 1000},
     {"empty firmware stays empty", "[server]\r\nfirmware=\r\n", 1, "", 1, 1, 0x3A7C, 0x0105, SERVER_ID_192_168_1_10, 1,
      "", 1000},
 };

@@ -35,7 +35,7 @@ protected:
     void SetUp() override
     {
         ResetAgentState();
-        const char* texts[] = {"Veltrix", "No device", "Free", "In use by", "Connected", "Poor signal"};
+        const char* texts[] = {"Box", "No device", "Free", "In use by", "Connected", "Poor signal"};
         char* fields[] = {g_text.t1, g_text.t2, g_text.t3, g_text.t4, g_text.t5, g_text.t6};
         for (int i = 0; i < 6; ++i)
             lstrcpynA(fields[i], texts[i], 50);
@@ -57,8 +57,8 @@ TEST_F(TrayIcon, AddFillsRecordWithNotice)
     EXPECT_EQ(g_nid.hWnd, m_hWnd);
     EXPECT_EQ(g_nid.uCallbackMessage, WM_TRAY_NOTIFY);
     EXPECT_EQ(g_nid.hIcon, TrayImageOf(IDI_DISCONNECTED));
-    EXPECT_STREQ(g_nid.szTip, "Veltrix");
-    EXPECT_STREQ(g_nid.szInfoTitle, "Veltrix");
+    EXPECT_STREQ(g_nid.szTip, "Box");
+    EXPECT_STREQ(g_nid.szInfoTitle, "Box");
     EXPECT_STREQ(g_nid.szInfo, "Agent started");
     EXPECT_EQ(g_nid.dwInfoFlags, (DWORD)NIIF_INFO);
     EXPECT_EQ(g_nid.uTimeout, 100u);
@@ -73,12 +73,12 @@ TEST_F(TrayIcon, EachPresentationSetsImageAndTooltip)
         const char* pszTip;
         int nIconId;
     } cases[] = {
-        {TP_NO_DEVICE, nullptr, "Veltrix - No device", IDI_DISCONNECTED},
-        {TP_DISCONNECTED, nullptr, "Veltrix - Free", IDI_DISCONNECTED},
-        {TP_OCCUPIED, "Other-Box", "Veltrix - In use by Other-Box", IDI_DISCONNECTED},
-        {TP_CONNECTED, nullptr, "Veltrix - Connected", IDI_CONNECTED},
-        {TP_POOR_SIGNAL, "ignored", "Veltrix - Poor signal", IDI_DISCONNECTED},
-        {TP_CONNECTED, nullptr, "Veltrix - Connected", IDI_CONNECTED},   // same twice: sent again
+        {TP_NO_DEVICE, nullptr, "Box - No device", IDI_DISCONNECTED},
+        {TP_DISCONNECTED, nullptr, "Box - Free", IDI_DISCONNECTED},
+        {TP_OCCUPIED, "Other-Box", "Box - In use by Other-Box", IDI_DISCONNECTED},
+        {TP_CONNECTED, nullptr, "Box - Connected", IDI_CONNECTED},
+        {TP_POOR_SIGNAL, "ignored", "Box - Poor signal", IDI_DISCONNECTED},
+        {TP_CONNECTED, nullptr, "Box - Connected", IDI_CONNECTED},   // same twice: sent again
     };
     AddTrayIcon(m_hWnd);
     ASSERT_NE(TrayImageOf(IDI_CONNECTED), TrayImageOf(IDI_DISCONNECTED));
@@ -90,7 +90,7 @@ TEST_F(TrayIcon, EachPresentationSetsImageAndTooltip)
         EXPECT_EQ(g_nid.uFlags, 7u);
         EXPECT_EQ(g_nid.uID, TRAY_ICON_ID);
         EXPECT_EQ(g_nid.uCallbackMessage, WM_TRAY_NOTIFY);
-        EXPECT_STREQ(g_nid.szInfoTitle, "Veltrix");   // only the add writes the notice
+        EXPECT_STREQ(g_nid.szInfoTitle, "Box");   // only the add writes the notice
         EXPECT_STREQ(g_nid.szInfo, "Agent started");
     }
 }
@@ -100,7 +100,7 @@ TEST_F(TrayIcon, LongHostNameIsCutAt127)
     AddTrayIcon(m_hWnd);
     std::string host(600, 'h');
     PresentStatus(m_hWnd, TP_OCCUPIED, host.c_str());
-    std::string expected = ("Veltrix - In use by " + host).substr(0, TOOLTIP_SIZE - 1);
+    std::string expected = ("Box - In use by " + host).substr(0, TOOLTIP_SIZE - 1);
     EXPECT_EQ(std::string(g_nid.szTip), expected);
     EXPECT_EQ(g_nid.dwState, 0u);   // the fields behind szTip are untouched
     EXPECT_STREQ(g_nid.szInfo, "Agent started");
@@ -130,13 +130,13 @@ TEST_F(TrayIcon, RecreateRemoveAndShellRestart)
     g_nid.uFlags = NIF_INFO;
     EXPECT_EQ(RecreateTrayIcon(), 1);
     EXPECT_EQ(g_nid.uFlags, 7u);
-    EXPECT_STREQ(g_nid.szTip, "Veltrix - In use by PC2");
+    EXPECT_STREQ(g_nid.szTip, "Box - In use by PC2");
 
     g_nid.uFlags = NIF_INFO;
     SendMessageA(m_hWnd, g_uTaskbarCreatedMsg, 0, 0);   // routed to OnTaskbarCreated
     EXPECT_EQ(g_nid.uFlags, 7u);
     EXPECT_EQ(g_nid.hWnd, m_hWnd);
-    EXPECT_STREQ(g_nid.szTip, "Veltrix - In use by PC2");
+    EXPECT_STREQ(g_nid.szTip, "Box - In use by PC2");
 
     EXPECT_EQ(RemoveTrayIcon(), 1);
     EXPECT_EQ(g_nid.uFlags, 0u);
@@ -152,7 +152,6 @@ TEST_F(TrayIcon, ImageHasTheNotificationAreasSize)
     EXPECT_EQ(IconWidth(g_nid.hIcon), IconSizeAt(ScreenDpi()));
     PresentStatus(m_hWnd, TP_CONNECTED, nullptr);
     EXPECT_EQ(IconWidth(g_nid.hIcon), IconSizeAt(ScreenDpi()));
-    printf("[ figures ] tray icon at %u dpi: %d px\n", ScreenDpi(), IconWidth(g_nid.hIcon));
 }
 
 // Scaling changes reload both images at the new size and destroy the replaced ones. A window

@@ -1,10 +1,9 @@
 // The tray menu's tree for each agent state, its opening and closing, and every command.
 #include <gtest/gtest.h>
-#include "support/test_support.h"
+#include "support/unit_fixture.h"
 #include "ui/tray_icon.h"
 #include "ui/tray_menu.h"
 #include "agent/shutdown.h"
-#include "agent/other_agents.h"
 #include "ui/dialogs.h"
 #include "settings/settings.h"
 #include "res/resource.h"
@@ -89,19 +88,16 @@ static void SetMenuTexts()
     lstrcpynA(g_text.M6, "Autostart", sizeof(g_text.M6));
     lstrcpynA(g_text.M7, "Einstellungen...", sizeof(g_text.M7));
     lstrcpynA(g_text.M8, "Optionen", sizeof(g_text.M8));
-    lstrcpynA(g_szDeviceMenu, "VELTRIX Q5", sizeof(g_szDeviceMenu));
+    lstrcpynA(g_szDeviceMenu, PRODUCT_NAME, sizeof(g_szDeviceMenu));
 }
 
 
-class TrayMenuTest : public ::testing::Test {
+class TrayMenuTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
-        ResetAgentState();
-        InstallFakeWusb();
+        MainWindowTest::SetUp();
         SetMenuTexts();
-        m_hWnd = CreateTestMainWindow();
-        ASSERT_NE(m_hWnd, nullptr);
     }
     void TearDown() override
     {
@@ -109,13 +105,11 @@ protected:
             DestroyMenu(g_hMenuBar);
         if (g_hAboutDlg && IsWindow(g_hAboutDlg))
             DestroyWindow(g_hAboutDlg);
-        if (IsWindow(m_hWnd))
-            DestroyWindow(m_hWnd);
+        MainWindowTest::TearDown();
         while (TakeQuitMessage()) {
         }
         ResetAgentState();
     }
-    HWND m_hWnd = nullptr;
 };
 
 // ---- The tree of one opening --------------------------------------------------
@@ -142,7 +136,7 @@ TEST_F(TrayMenuTest, TreeForEachDeviceState)
         "Beenden #40003",
     };
     auto withDevice = [&](const Lines& device) {
-        Lines all = {"> VELTRIX Q5"};
+        Lines all = {"> " PRODUCT_NAME};
         for (const std::string& line : device)
             all.push_back("  " + line);
         all.push_back("-");
@@ -536,15 +530,6 @@ TEST_F(TrayMenuTest, ExitDetachesOnlyWhatThisComputerAloneUses)
         EXPECT_EQ(FakeCallCount("WUSBUnimportDevice"), c.nDetaches);
         TakeQuitMessage();
     }
-    // What looking for other sessions' agents adds to an Exit: every slot, none held.
-    LARGE_INTEGER nFreq, nStart, nEnd;
-    QueryPerformanceFrequency(&nFreq);
-    QueryPerformanceCounter(&nStart);
-    for (int i = 0; i < 10; ++i)
-        OtherAgentRunning();
-    QueryPerformanceCounter(&nEnd);
-    printf("[ figures ] looking for other sessions' agents (%d slots): %.2f ms\n", PRODUCT_AGENT_SLOTS,
-           (nEnd.QuadPart - nStart.QuadPart) * 100.0 / nFreq.QuadPart);
 }
 
 TEST_F(TrayMenuTest, ExitWithoutLibraryOrDialogStillEnds)
