@@ -108,8 +108,6 @@ set(PRODUCT_PER_USER_DISPLAY_NAME "${PRODUCT_NAME} (this user)")
 set(PRODUCT_CTL_EXE "q5ctl.exe")
 # q5check.exe: the diagnostics command beside the agent.
 set(PRODUCT_CHECK_EXE "q5check.exe")
-# The device's driver, in the system folder's drivers: the About dialog shows its version.
-set(PRODUCT_DRIVER_FILE "veltrix_q5.sys")
 # Class of q5ctl's hidden window that takes the agent's answers; the agent answers no other.
 set(PRODUCT_CTL_REPLY_CLASS "${PRODUCT_NAME} control reply")
 # Longest --wait q5ctl accepts, in seconds (a day).

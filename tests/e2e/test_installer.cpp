@@ -19,6 +19,12 @@ constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVers
 constexpr const char* kUninstaller = "uninstall.exe";
 constexpr const char* kManifest = "install.lst";   // what the setup installed, one path a line
 constexpr const char* kExeName = PRODUCT_EXE;
+
+static std::string Upper(std::string s)
+{
+    CharUpperA(&s[0]);
+    return s;
+}
 constexpr DWORD kSetupTimeoutMs = 60000;
 constexpr int kSetupRefused = 2;   // setup's exit code when it stopped before changing anything
 // Longest folder the agent's path buffers take: its language file's path with the longest
@@ -364,7 +370,7 @@ TEST_F(Installer, UninstallJudgesTheRunValueByTheAgentsRule)
     const struct { std::function<std::string()> value; bool bKept; } kCases[] = {
         {[&] { return "\"" + root.Path() + "\\other\\" + kExeName + "\""; }, true},
         {[&] { return folder + "\\" + kExeName; }, false},
-        {[&] { return "\"" + ShortPath(folder) + "\\VELTRIX Q5.EXE\" /x"; }, false},
+        {[&] { return "\"" + ShortPath(folder) + "\\" + Upper(kExeName) + "\" /x"; }, false},
     };
     RegKey key;
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, PRODUCT_RUN_KEY, KEY_SET_VALUE), ERROR_SUCCESS);

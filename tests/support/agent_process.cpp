@@ -1,6 +1,7 @@
 // End-to-end harness: program folders copied from the build, and the agent run
 // under a debugger thread that collects its traces.
 #include "agent_process.h"
+#include "agent/connection.h"
 #include <cstdio>
 #include <cstring>
 

@@ -1,5 +1,6 @@
 // Fixtures of the unit tests: the agent's state reset around each test.
 #pragma once
+#include "agent/connection.h"
 #include <gtest/gtest.h>
 #include "test_support.h"
 
