@@ -6,6 +6,7 @@
 #include "rules/machine_defaults.h"
 #include "rules/reg_key.h"
 #include "rules/run_value.h"
+#include "rules/text_out.h"
 #include "rules/text_rules.h"
 #include "rules/wusb_record.h"
 
@@ -39,6 +40,32 @@ TEST(Rules, DeviceTypeReadAsStoredListsRelyOnAndWrittenFormOnTop)
         if (c.pszWritten) {
             EXPECT_STREQ(szWritten, c.pszWritten);
         }
+    }
+}
+
+// The tools' JSON strings: escapes, control characters as \u, missing as null, an over-long text
+// kept up to the writer's limit rather than lost, and the buffer never overrun.
+TEST(Rules, JsonStringsOfAnsiText)
+{
+    const std::string kLong(1500, 'a');
+    const struct { const char* pszIn; bool bOrNull; size_t cbOut; std::string expected; } kCases[] = {
+        {"say \"hi\"\\", false, 64, "\"say \\\"hi\\\"\\\\\""},
+        {"tab\there", false, 64, "\"tab\\u0009here\""},
+        {"", true, 64, "null"},
+        {nullptr, true, 64, "null"},
+        {kLong.c_str(), false, 4096, "\"" + std::string(1023, 'a') + "\""},
+        {kLong.c_str(), false, 16, "\"" + std::string(14, 'a')},
+    };
+    for (const auto& c : kCases) {
+        char szOut[4096 + 1];
+        memset(szOut, 'X', sizeof(szOut));
+        Out out = StartOut(szOut, c.cbOut);
+        if (c.bOrNull)
+            PutJsonStringOrNull(&out, c.pszIn);
+        else
+            PutJsonString(&out, c.pszIn);
+        EXPECT_EQ(szOut, c.expected) << c.cbOut;
+        EXPECT_EQ(szOut[c.cbOut], 'X') << "written past the buffer";
     }
 }
 
